@@ -1,0 +1,1 @@
+#include "exec/host.h"

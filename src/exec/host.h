@@ -1,0 +1,56 @@
+#pragma once
+// The one seam between the tool and the machine it runs on: child processes,
+// the clock, sleeping and file-system figures. Everything above it decides;
+// everything below it only does. Tests hand the context a Host whose members
+// answer from memory, so guards and loops run without children or sleeps.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Exit status of a child the way a caller wants to read it: the exit code for
+// a normal exit, 128 + signal number for a killed child, -1 when it could not
+// be started at all. `raw` keeps the wait status as the system reported it.
+struct ChildStatus {
+    int raw = -1;
+    int code = -1;
+    bool started() const { return code != -1; }
+    bool succeeded() const { return code == 0; }
+};
+
+ChildStatus childStatusFromWait(int raw);
+
+struct PipelineStatus {
+    ChildStatus producer;
+    ChildStatus consumer;
+};
+
+struct FileSystemFigures {
+    std::uint64_t blocks = 0;
+    std::uint64_t fragmentSize = 0;
+    std::uint64_t freeBlocks = 0;       // including those reserved for root
+    std::uint64_t availableBlocks = 0;  // for unprivileged users
+};
+
+struct Host {
+    // Runs `command` through /bin/sh and hands its standard output to
+    // `onPiece` in pieces of at most `pieceSize - 1` bytes, each ending at a
+    // newline or at the size limit, exactly as fgets would read them.
+    std::function<ChildStatus(const std::string& command, std::size_t pieceSize,
+                              const std::function<void(std::string_view)>& onPiece)>
+        readOutput;
+    // Runs `command` through /bin/sh with the tool's own standard streams.
+    std::function<ChildStatus(const std::string& command)> run;
+    // Runs `producer | consumer`, each through /bin/sh, joined by a pipe that
+    // never passes through the tool, and reports both statuses.
+    std::function<PipelineStatus(const std::string& producer, const std::string& consumer)>
+        runPipeline;
+    std::function<std::int64_t()> now;  // epoch seconds
+    std::function<void(unsigned seconds)> sleepFor;
+    std::function<std::optional<FileSystemFigures>(const std::string& path)> fileSystem;
+};
+
+// The real machine.
+const Host& realHost();
