@@ -1,0 +1,82 @@
+#pragma once
+// Every command line and SQL text the tool sends anywhere is composed here
+// and nowhere else. A function here only composes; running is the runners'
+// job and deciding is the caller's.
+
+#include <string>
+#include <string_view>
+
+#include "exec/logins.h"
+
+// The fixed templates of a migration run. The context keeps copies of them;
+// the composers below fill them.
+namespace templates {
+inline constexpr std::string_view mongoExportCmd =
+    "mongoexport --host %s:8825 --collection=%s --db=qornosql -u %s -p %s "
+    "--authenticationDatabase qornosql --sort='{ \"_id\": -1 }' ";
+inline constexpr std::string_view queryRangeOpt =
+    "--query='{ \"_id\": { \"$lte\": { \"$oid\": \"%s\" }, \"$gte\": { \"$oid\": \"%s\" } } }'";
+inline constexpr std::string_view queryUpperOpt =
+    "--query='{ \"_id\": { \"$lte\": { \"$oid\": \"%s\" } } }'";
+inline constexpr std::string_view clickhouseCmd =
+    "clickhouse-client -h %s --port=8820 -u %s --password='%s' --query=";
+inline constexpr std::string_view insertLineSql = "INSERT INTO %s FORMAT LineAsString";
+inline constexpr std::string_view truncateSql = "truncate table ";
+inline constexpr std::string_view rangeSummarySql =
+    "select count(), min(server_time), max(server_time), min(oid) from ";
+inline constexpr std::string_view migCountSql =
+    "select a.cnt, b.cnt from (SELECT count() as cnt FROM mig_%s) as a, "
+    "(SELECT count() as cnt FROM mig_%s_completed) as b ";
+inline constexpr std::string_view deleteRangeSql =
+    "DELETE FROM %s WHERE %s <= toUnixTimestamp(toDateTime('%s', 'UTC'))";
+inline constexpr std::string_view memoryTrackingSql =
+    "select value from system.metrics where metric = 'MemoryTracking'";
+}  // namespace templates
+
+// Which time a MongoDB edge query reads: the one held in the ObjectId, or a
+// document field of the report collections.
+enum class EdgeField { objectId, createTime, dataDate };
+
+// --- MongoDB shell (mongosh HOST:8825/qornosql -u U -p P --quiet --eval ...)
+std::string oldestObjectIdCommand(const MongoLogin& login, std::string_view collection);
+std::string edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
+                            int direction);
+std::string storageSizeCommand(const MongoLogin& login, std::string_view collection);
+std::string dropCollectionCommand(const MongoLogin& login, std::string_view collection);
+std::string mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection);
+
+// --- MongoDB export
+// The filter option of the export-and-load pipeline: none without an upper
+// bound, "$lte" only without a lower bound, both otherwise.
+std::string exportQueryOption(std::string_view upperOid, std::string_view lowerOid);
+std::string exportCommand(const MongoLogin& login, std::string_view collection,
+                          std::string_view queryOption);
+// The export of the `_id` values of a window into the work file: with an
+// empty lower bound everything strictly newer than `floorOid`.
+std::string objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
+                                      std::string_view lowerOid, std::string_view upperOid,
+                                      std::string_view floorOid);
+
+// --- ClickHouse
+// The client prefix followed by the SQL as the one value of --query=.
+std::string clickhouseCommand(const ClickHouseLogin& login, std::string_view sql);
+// The load side of the export-and-load pipeline, reading JSON lines from stdin.
+std::string clickhouseLoadCommand(const ClickHouseLogin& login, std::string_view stagingTable);
+
+std::string rangeSummarySql(std::string_view completedTable);
+std::string migCountSql(std::string_view olapName);
+std::string truncateSql(std::string_view table);
+std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
+                           std::string_view dateTime);
+std::string memoryTrackingSql();
+std::string snowflakeIdSql();
+std::string preprocessCheckSql();
+std::string preprocessRecordSql(std::string_view key);
+
+// --- PostgreSQL, the password passed through PGPASSWORD of that one shell
+std::string snowflakeUpdateCommand(const PostgresLogin& login, std::string_view snowflakeId);
+
+// --- Host tools
+// `memoryLimit` is a percentage of physical memory (1 ... 100).
+std::string memoryLimitCommand(int memoryLimit);
+std::string directorySizeCommand(std::string_view path);
