@@ -1,1 +1,38 @@
-int main() { return 0; }
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "app/run_driver.h"
+#include "app/settings.h"
+
+int main(int argc, char** argv) {
+    ConnectionSettings settings = getDbUserInfo();
+
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.empty()) {
+        writeUsage();
+        return 1;
+    }
+    if (arguments.front() == "--help" || arguments.front() == "-h") {
+        writeHelp();
+        return 0;
+    }
+    if (arguments.front() == "--version") {
+        std::cout << "qorolapmigrate 1.1.1" << std::endl;
+        return 0;
+    }
+
+    const CommandLine commandLine = scanArguments(arguments);
+    applyOverrides(commandLine, settings);
+    const std::optional<RunParameters> parameters = readRunParameters(commandLine);
+    if (!parameters) return 1;
+    if (!passesDateCheck(*parameters)) return 1;
+
+    const std::string& command = parameters->command;
+    if (command == "start" || command == "retry") return runMigration(*parameters, settings);
+    if (command == "check") return runCheck(*parameters, settings);
+    if (command == "drop") return runDrop(*parameters, settings);
+    writeUsage();
+    return 1;
+}

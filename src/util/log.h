@@ -26,6 +26,10 @@ std::string joinPieces(const Pieces&... pieces) {
 // The call site's own function name and source line go into the line.
 #define LOG(...) writeLog(__func__, __LINE__, joinPieces(__VA_ARGS__))
 
+// For the steps of main that live in helpers of their own: operators know
+// these lines as main's, so they keep that name.
+#define LOG_AS(function, ...) writeLog(function, __LINE__, joinPieces(__VA_ARGS__))
+
 // Plain report line (the "check" and "drop" reports): text, newline, flush.
 void writeReportLine(std::string_view text);
 

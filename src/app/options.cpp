@@ -1,0 +1,208 @@
+#include "app/options.h"
+
+#include <iostream>
+#include <limits>
+
+#include "util/dates.h"
+#include "util/log.h"
+#include "util/parsers.h"
+
+namespace {
+// Option name and the member it fills, in the order options are compared.
+const std::vector<std::pair<std::string, std::string CommandLine::*>>& optionTable() {
+    static const std::vector<std::pair<std::string, std::string CommandLine::*>> table = {
+        {"-s", &CommandLine::startTime},     {"-e", &CommandLine::endTime},
+        {"-p", &CommandLine::product},       {"-t", &CommandLine::table},
+        {"-i", &CommandLine::interval},      {"-f", &CommandLine::listFile},
+        {"-n", &CommandLine::batchCount},    {"-dl", &CommandLine::diskLimit},
+        {"-w", &CommandLine::waitTime},      {"-ml", &CommandLine::memoryLimit},
+        {"-ni", &CommandLine::nosqlIp},      {"-nu", &CommandLine::nosqlUser},
+        {"-np", &CommandLine::nosqlPasswd},  {"-ci", &CommandLine::olapIp},
+        {"-cu", &CommandLine::olapUser},     {"-cp", &CommandLine::olapPassword},
+    };
+    return table;
+}
+
+template <typename Field>
+bool readNumericOption(const char* option, const std::string& typed, Field& field) {
+    if (typed.empty()) return true;
+    const std::optional<std::int64_t> value = readLeadingInt64(typed);
+    if (!value || *value < std::numeric_limits<Field>::min() ||
+        *value > std::numeric_limits<Field>::max()) {
+        LOG_AS("main", "Please check the value of the ", option, " option : ", typed);
+        return false;
+    }
+    field = static_cast<Field>(*value);
+    return true;
+}
+
+void logDateInput(const RunParameters& parameters) {
+    LOG_AS("main", "input) start time : ", parameters.startTime,
+           ", end time : ", parameters.endTime);
+}
+}  // namespace
+
+CommandLine scanArguments(const std::vector<std::string>& arguments) {
+    CommandLine commandLine;
+    if (!arguments.empty()) commandLine.command = arguments.front();
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--dry-run") {
+            commandLine.dryRun = true;
+            continue;
+        }
+        for (const auto& [name, member] : optionTable()) {
+            if (arguments[i] != name) continue;
+            if (i + 1 < arguments.size()) {
+                commandLine.*member = arguments[i + 1];
+                ++i;
+            }
+            break;
+        }
+    }
+    return commandLine;
+}
+
+std::optional<RunParameters> readRunParameters(const CommandLine& commandLine) {
+    RunParameters parameters;
+    parameters.command = commandLine.command;
+    parameters.startTime = commandLine.startTime;
+    parameters.endTime = commandLine.endTime;
+    parameters.product = commandLine.product;
+    parameters.table = commandLine.table;
+    parameters.listFile = commandLine.listFile;
+    parameters.dryRun = commandLine.dryRun;
+    parameters.memoryLimitSet = !commandLine.memoryLimit.empty();
+    const bool allRead = readNumericOption("-i", commandLine.interval, parameters.interval) &&
+                         readNumericOption("-n", commandLine.batchCount, parameters.batchCount) &&
+                         readNumericOption("-dl", commandLine.diskLimit, parameters.diskLimit) &&
+                         readNumericOption("-w", commandLine.waitTime, parameters.waitTime) &&
+                         readNumericOption("-ml", commandLine.memoryLimit, parameters.memoryLimit);
+    if (!allRead) return std::nullopt;
+    return parameters;
+}
+
+void applyOverrides(const CommandLine& commandLine, ConnectionSettings& settings) {
+    const std::pair<const std::string*, std::string*> overrides[] = {
+        {&commandLine.nosqlIp, &settings.nosqlIp},
+        {&commandLine.nosqlUser, &settings.nosqlUser},
+        {&commandLine.nosqlPasswd, &settings.nosqlPasswd},
+        {&commandLine.olapIp, &settings.olapIp},
+        {&commandLine.olapUser, &settings.olapUser},
+        {&commandLine.olapPassword, &settings.olapPassword},
+    };
+    for (const auto& [typed, setting] : overrides) {
+        if (!typed->empty()) *setting = *typed;
+    }
+}
+
+bool passesDateCheck(const RunParameters& parameters) {
+    const bool hasStart = !parameters.startTime.empty();
+    const bool hasEnd = !parameters.endTime.empty();
+    if (hasStart != hasEnd) {
+        LOG_AS("main", "Please enter both start and end times");
+        logDateInput(parameters);
+        return false;
+    }
+    if (!hasStart) return true;
+    if (!isValidDate(parameters.startTime) || !isValidDate(parameters.endTime)) {
+        LOG_AS("main", "The time format is incorrect (\"ex) 2025-01-01\")");
+        logDateInput(parameters);
+        return false;
+    }
+    if (convertToTimestamp(parameters.startTime) > convertToTimestamp(parameters.endTime)) {
+        LOG_AS("main", "The end time must be greater than or equal to th start time");
+        logDateInput(parameters);
+        return false;
+    }
+    return true;
+}
+
+bool passesTuningCheck(RunParameters& parameters) {
+    if (static_cast<std::uint64_t>(parameters.diskLimit) > 100) {
+        LOG_AS("main", "Please check disk usage limit (0 ~ 100)");
+        return false;
+    }
+    // The memory limit is a share of physical memory in percent; anything
+    // outside 1 ... 100 would make the guard wait forever or never.
+    if (parameters.memoryLimitSet && (parameters.memoryLimit < 1 || parameters.memoryLimit > 100)) {
+        LOG_AS("main", "Please check memory usage limit (1 ~ 100)");
+        return false;
+    }
+    if (parameters.batchCount < 1) {
+        LOG_AS("main", "Adjust the number of batch count !! (50)");
+        parameters.batchCount = 50;
+    } else if (parameters.batchCount > 300) {
+        LOG_AS("main", "Adjust the number of batch count !! (300)");
+        parameters.batchCount = 300;
+    }
+    if (parameters.waitTime < 1) {
+        LOG_AS("main", "Adjust the number of wait time !! (10)");
+        parameters.waitTime = 10;
+    }
+    // Report windows must advance, or the window loop would never end.
+    if (parameters.interval < 1) {
+        LOG_AS("main", "Adjust the number of interval !! (24)");
+        parameters.interval = 24;
+    }
+    return true;
+}
+
+void writeBanner(const RunParameters& parameters, const ConnectionSettings& settings) {
+    LOG_AS("main", "[Migration Info]");
+    LOG_AS("main", "Tool Version  : ", "1.1.1");
+    LOG_AS("main", "Start Option  : ", parameters.command);
+    LOG_AS("main", "Start Time    : ", parameters.startTime);
+    LOG_AS("main", "End   Time    : ", parameters.endTime);
+    LOG_AS("main", "Nosql IP      : ", settings.nosqlIp);
+    LOG_AS("main", "QOROLAP IP    : ", settings.olapIp);
+    LOG_AS("main", "Input Product : ", parameters.product);
+    LOG_AS("main", "Input Table   : ", parameters.table);
+    LOG_AS("main", "Interval      : ", parameters.interval);
+    LOG_AS("main", "Batch Count   : ", parameters.batchCount);
+    LOG_AS("main", "Wait Time     : ", parameters.waitTime);
+    LOG_AS("main", "File Info     : ", parameters.listFile, "\n");
+}
+
+void writeUsage() {
+    std::cerr << "Please check the command you entered !!\n"
+              << "Usage: qorolapmigrate [start|retry|check|drop] -s <start_time> -e <end_time> "
+                 "-p <product> -t <table> -i <interval_hours>\n";
+}
+
+void writeHelp() {
+    std::cout
+        << "Please check the command you entered !!\n"
+        << "Usage: qorolapmigrate [start|retry|check|drop] -s <start_time> -e <end_time> "
+           "-p <product> -t <table> -i <interval_hours>\n"
+        << "\n"
+        << "Commands:\n"
+        << "  start   migrate the selected collections from MongoDB to ClickHouse\n"
+        << "  retry   migrate the one collection named with -t again, clearing earlier results\n"
+        << "          first when no date range is given\n"
+        << "  check   size the listed collections and judge the ClickHouse disk capacity\n"
+        << "  drop    drop the collections of the list file given with -f, after one confirmation\n"
+        << "\n"
+        << "Options:\n"
+        << "  -s <YYYY-MM-DD>  first day of the range to migrate (with -e; default: none)\n"
+        << "  -e <YYYY-MM-DD>  last day of the range to migrate (with -s; default: none)\n"
+        << "  -p <product>     only the collections of this product-module key (default: all)\n"
+        << "  -t <table>       only this collection; required by retry (default: all)\n"
+        << "  -i <hours>       report window length in hours (default: 24)\n"
+        << "  -f <file>        list file that replaces the built-in catalogue; required by drop\n"
+        << "                   (default: none)\n"
+        << "  -n <count>       ObjectIds per bulk transfer, 1 ~ 300 (default: 50)\n"
+        << "  -dl <percent>    stop when the ClickHouse disk is this full, 0 ~ 100, 0 = off\n"
+        << "                   (default: 90)\n"
+        << "  -w <seconds>     pause after each migrated collection (default: 10)\n"
+        << "  -ml <percent>    wait before each bulk transfer while ClickHouse uses more than\n"
+        << "                   this share of physical memory, 1 ~ 100 (default: off; 50 when given)\n"
+        << "  -ni <host>       MongoDB host (default: qorrdb.host of qorrdb.properties)\n"
+        << "  -nu <user>       MongoDB user (default: mydb.nosql.user of qor_system.cfg)\n"
+        << "  -np <password>   MongoDB password (default: mydb.nosql.passwd of qor_system.cfg)\n"
+        << "  -ci <host>       ClickHouse host (default: qorolap.host of qorolap.properties)\n"
+        << "  -cu <user>       ClickHouse user (default: qorolap.user of qorolap.properties)\n"
+        << "  -cp <password>   ClickHouse password (default: qorolap.password of "
+           "qorolap.properties)\n"
+        << "  -h, --help       this text\n"
+        << "  --version        the tool's version\n";
+}

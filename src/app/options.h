@@ -1,0 +1,77 @@
+#pragma once
+// The command line: command word, options, run parameters and their checks.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+
+// The options exactly as typed; a value given more than once keeps the last.
+struct CommandLine {
+    std::string command;
+    std::string startTime;
+    std::string endTime;
+    std::string product;
+    std::string table;
+    std::string interval;
+    std::string listFile;
+    std::string batchCount;
+    std::string diskLimit;
+    std::string waitTime;
+    std::string memoryLimit;
+    std::string nosqlIp;
+    std::string nosqlUser;
+    std::string nosqlPasswd;
+    std::string olapIp;
+    std::string olapUser;
+    std::string olapPassword;
+    bool dryRun = false;
+};
+
+struct RunParameters {
+    std::string command;
+    std::string startTime;
+    std::string endTime;
+    std::string product;
+    std::string table;
+    std::string listFile;
+    std::int32_t interval = 24;
+    std::int32_t batchCount = 50;
+    std::int64_t diskLimit = 90;
+    std::int32_t waitTime = 10;
+    std::int32_t memoryLimit = 50;
+    bool memoryLimitSet = false;
+    std::int32_t retryMode = 0;
+    bool dryRun = false;
+};
+
+// Never fails: unknown arguments are skipped, an option in last place is
+// ignored, and the argument after an option is its value even when it
+// begins with a minus sign.
+CommandLine scanArguments(const std::vector<std::string>& arguments);
+
+// The numeric options read with the leading-number rule. A value that does
+// not begin with a number or does not fit its field is logged with the
+// option and the value as typed, and gives nothing: guessing a batch size or
+// a disk limit on production data is not an option.
+std::optional<RunParameters> readRunParameters(const CommandLine& commandLine);
+
+// Each non-empty connection option replaces the configured value.
+void applyOverrides(const CommandLine& commandLine, ConnectionSettings& settings);
+
+// Both dates or neither, each YYYY-MM-DD, the start not after the end.
+bool passesDateCheck(const RunParameters& parameters);
+
+// "start"/"retry": refuses a disk limit outside 0 ... 100 and a memory limit
+// outside 1 ... 100, repairs batch count, wait time and interval.
+bool passesTuningCheck(RunParameters& parameters);
+
+void writeBanner(const RunParameters& parameters, const ConnectionSettings& settings);
+
+void writeUsage();
+
+// --help: the usage lines, every option with its meaning and default, and
+// the four command words.
+void writeHelp();

@@ -1,0 +1,74 @@
+#include "app/run_driver.h"
+
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "app/catalogue.h"
+#include "app/context.h"
+#include "app/pid_file.h"
+#include "util/log.h"
+
+namespace {
+bool claimSingleInstance() {
+    if (isAlreadyRunning()) {
+        std::cerr << "already running !!" << std::endl;
+        return false;
+    }
+    return true;
+}
+}  // namespace
+
+int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
+    if (!claimSingleInstance()) return 1;
+    parameters.retryMode = parameters.command == "retry" ? 1 : 0;
+    if (parameters.retryMode == 1 && parameters.table.empty()) {
+        LOG_AS("main", "Please specify one table with the \"-t\" option");
+        return 1;
+    }
+    if (!passesTuningCheck(parameters)) return 1;
+    writeBanner(parameters, settings);
+    switch (writePidFile()) {
+        case PidFileWrite::written:
+            break;
+        case PidFileWrite::taken:
+            std::cerr << "already running !!" << std::endl;
+            return 1;
+        case PidFileWrite::failed:
+            return 1;
+    }
+
+    try {
+        const auto migrator = std::make_unique<OlapMigrator>(
+            settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd, settings.olapIp,
+            settings.olapUser, settings.olapPassword, parameters.startTime, parameters.endTime,
+            parameters.product, parameters.table, parameters.interval, parameters.listFile,
+            parameters.diskLimit, parameters.memoryLimit, parameters.retryMode,
+            parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime);
+        setMigrationList(migrator->listFile);
+    } catch (const std::exception& error) {
+        LOG_AS("main", "Error: ", error.what());
+        removePidFile();
+        return 1;
+    }
+    removePidFile();
+    return 0;
+}
+
+int runCheck(const RunParameters& parameters, const ConnectionSettings&) {
+    setMigrationList(parameters.listFile);
+    return 0;
+}
+
+int runDrop(const RunParameters& parameters, const ConnectionSettings&) {
+    if (parameters.listFile.empty()) {
+        LOG_AS("main", "Please specify the file with the \"-f\" option");
+        return 0;
+    }
+    if (parameters.listFile.find("drop") == std::string::npos) {
+        LOG_AS("main", "Please check the file name \"drop\" is not included  ex) drop_list.txt");
+        return 0;
+    }
+    setMigrationList(parameters.listFile);
+    return 0;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The four commands, each from a checked command line to an exit status.
+
+#include "app/options.h"
+#include "app/settings.h"
+
+// "start" and "retry": the guarded migration run.
+int runMigration(RunParameters parameters, const ConnectionSettings& settings);
+
+// "check": sizes and the capacity verdict.
+int runCheck(const RunParameters& parameters, const ConnectionSettings& settings);
+
+// "drop": the listed collections, after one confirmation.
+int runDrop(const RunParameters& parameters, const ConnectionSettings& settings);

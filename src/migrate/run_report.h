@@ -1,0 +1,45 @@
+#pragma once
+// What happened to each collection a run visited. The passes record here;
+// the driver reads it for the closing lines and the exit status.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class Outcome {
+    migrated,
+    migratedAfterClearing,
+    complete,
+    skippedOverlap,
+    differs,
+    empty,
+    failed,
+    refusedName,
+};
+
+struct CollectionRecord {
+    std::string name;
+    Outcome outcome = Outcome::failed;
+    std::optional<std::string> stagingCount;
+    std::optional<std::string> completedCount;
+    std::int64_t seconds = 0;
+};
+
+class RunReport {
+public:
+    void record(CollectionRecord record) { records_.push_back(std::move(record)); }
+    const std::vector<CollectionRecord>& records() const { return records_; }
+
+    // Names of the collections whose outcome was a failure, in visiting order.
+    std::vector<std::string> failedCollections() const {
+        std::vector<std::string> names;
+        for (const CollectionRecord& r : records_) {
+            if (r.outcome == Outcome::failed) names.push_back(r.name);
+        }
+        return names;
+    }
+
+private:
+    std::vector<CollectionRecord> records_;
+};
