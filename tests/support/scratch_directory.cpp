@@ -24,6 +24,15 @@ std::string ScratchDirectory::file(std::string_view name) const {
     return path_ + "/" + std::string(name);
 }
 
+std::string ScratchDirectory::write(const std::string& relative, std::string_view content) const {
+    const std::filesystem::path target = std::filesystem::path(path_) / relative;
+    std::filesystem::create_directories(target.parent_path());
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + target.string());
+    return target.string();
+}
+
 void writeExecutable(const std::string& path, std::string_view content) {
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);

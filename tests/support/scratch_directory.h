@@ -16,6 +16,9 @@ public:
     const std::string& path() const { return path_; }
     // The path of `name` inside the directory.
     std::string file(std::string_view name) const;
+    // Writes `content` to `relative` below the directory, creating parents;
+    // returns the full path.
+    std::string write(const std::string& relative, std::string_view content) const;
 
 private:
     std::string path_;
