@@ -8,7 +8,7 @@
 
 #include "app/catalogue.h"
 #include "fake_host.h"
-#include "scoped.h"
+#include "scoped_environment.h"
 #include "util/parsers.h"
 
 namespace {
