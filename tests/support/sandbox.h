@@ -55,9 +55,14 @@ using ConfigEntries = std::vector<std::pair<std::string, std::string>>;
 // One answer of the canned clickhouse-client: the first answer whose
 // `substring` occurs in the query is given, at most `uses` times.
 struct CannedAnswer {
+    CannedAnswer(std::string substring, std::string out = "", int exitStatus = 0, std::string err = "",
+                 std::optional<int> uses = std::nullopt)
+        : substring(std::move(substring)), out(std::move(out)), exitStatus(exitStatus), err(std::move(err)),
+          uses(uses) {}
+
     std::string substring;
-    int exitStatus = 0;
     std::string out;
+    int exitStatus;
     std::string err;
     std::optional<int> uses;
 };
