@@ -194,6 +194,48 @@ TEST_F(ClickHouseEngineTest, RecordsCallsAndKeepsInputOnlyWhenAsked) {
     EXPECT_EQ(engine_.count("tb_audit_log"), 4);
 }
 
+// More rows than one slice that the stand-in hands the engine at a time.
+TEST_F(ClickHouseEngineTest, LoadsLargeInputsWhole) {
+    GeneratedDocuments spec;
+    spec.count = 100000;
+    spec.oldestSeconds = epochUtc("2023-01-01 00:00:00");
+    spec.newestSeconds = epochUtc("2024-12-31 00:00:00");
+    spec.createTime = true;
+    spec.mergeSeq = MergeSeq::number;
+    const auto docs = sandbox_.generateCollection("tb_report_summary_data", spec);
+    const auto load = sandbox_.runShell(loadCommand("tb_report_summary_data", "mig_tb_report_summary_data"));
+    EXPECT_EQ(load.exitStatus, 0) << load.err;
+    EXPECT_EQ(engine_.query("select count(), uniqExact(oid), min(oid), max(oid) from mig_tb_report_summary_data_completed"),
+              "100000\t100000\t" + documentObjectId(docs.front()) + "\t" + documentObjectId(docs.back()) + "\n");
+    EXPECT_EQ(engine_.count("tb_report_summary_data"), 100000);
+}
+
+TEST(ClickHouseStandInAlone, LoadsTheEngineItselfWhenNoServerHoldsTheSession) {
+    Sandbox sandbox;
+    const auto session = sandbox.root() / "alone";
+    Environment env = rig::passedThrough();
+    env["PATH"] = rig::systemProgram("node").parent_path().string();
+    ASSERT_EQ(runProcess({rig::systemProgram("node").string(), (rig::enginesDirectory() / "chdb-session").string(),
+                          "fresh", session.string()},
+                         env)
+                  .exitStatus,
+              0);
+    sandbox.linkProgram("clickhouse-client", ClickHouseEngine::clientProgram());
+    sandbox.setEnv("QOR_CH_SESSION_DIR", session.string());
+    sandbox.setEnv("QOR_RECORD_STDIN", "1");
+    sandbox.generateCollection("tb_audit_log", {.count = 3, .oldestSeconds = 1000, .newestSeconds = 3000});
+
+    EXPECT_EQ(sandbox.runShell(loadCommand("tb_audit_log", "mig_tb_audit_log")).exitStatus, 0);
+    const auto counted = sandbox.runShell(clickhousePrefix + "\"select count() from tb_audit_log; select count() from mig_tb_audit_log_completed\"");
+    EXPECT_EQ(counted.out, "3\n3\n");
+    EXPECT_EQ(sandbox.runShell("printf '' | " + clickhousePrefix + "\"INSERT INTO mig_tb_audit_log FORMAT LineAsString\"").exitStatus,
+              108);
+    EXPECT_EQ(sandbox.runShell(clickhousePrefix + "\"select 1; select * from mig_nothing\"").exitStatus, 60);
+    EXPECT_FALSE(std::filesystem::exists(session / ".qor-server.sock"));
+    ASSERT_EQ(sandbox.calls("clickhouse-client").size(), 4u);
+    EXPECT_EQ(sandbox.calls("clickhouse-client")[0].input->size(), std::filesystem::file_size(sandbox.mongoDirectory() / "tb_audit_log.jsonl"));
+}
+
 TEST(ClickHouseEngineCopies, StartEmptyWhateverAnotherCopyHolds) {
     Sandbox first;
     Sandbox second;

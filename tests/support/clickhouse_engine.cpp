@@ -1,6 +1,17 @@
 #include "clickhouse_engine.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
+#include <thread>
 
 #include "rig_paths.h"
 
@@ -16,6 +27,57 @@ ClickHouseEngine::ClickHouseEngine(std::filesystem::path sessionDirectory)
         env);
     if (made.exitStatus != 0) {
         throw std::runtime_error("cannot prepare a ClickHouse session in " + session_.string() + ": " + made.err);
+    }
+    startServer();
+}
+
+ClickHouseEngine::~ClickHouseEngine() {
+    if (serverPid_ <= 0) return;
+    kill(serverPid_, SIGTERM);
+    int status = 0;
+    waitpid(serverPid_, &status, 0);
+}
+
+void ClickHouseEngine::startServer() {
+    const std::filesystem::path log = session_ / ".qor-server.log";
+    const std::string node = rig::systemProgram("node").string();
+    const std::string script = (rig::enginesDirectory() / "chdb-server").string();
+    const std::string directory = session_.string();
+    std::vector<char*> argv{const_cast<char*>(node.c_str()), const_cast<char*>(script.c_str()),
+                            const_cast<char*>(directory.c_str()), nullptr};
+    std::vector<std::string> entries;
+    for (const auto& [name, value] : rig::passedThrough()) entries.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& entry : entries) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    const int failure = posix_spawn(&pid, node.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failure != 0) throw std::runtime_error("cannot start chdb-server: " + std::string(std::strerror(failure)));
+    serverPid_ = pid;
+
+    // The socket appears once the session is open; until then calls would load the engine themselves.
+    const std::filesystem::path socket = session_ / ".qor-server.sock";
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!std::filesystem::exists(socket)) {
+        int status = 0;
+        if (waitpid(serverPid_, &status, WNOHANG) == serverPid_ || std::chrono::steady_clock::now() > giveUp) {
+            if (kill(serverPid_, 0) == 0) {
+                kill(serverPid_, SIGKILL);
+                waitpid(serverPid_, &status, 0);
+            }
+            serverPid_ = -1;
+            std::ifstream in(log);
+            throw std::runtime_error("chdb-server did not come up for " + session_.string() + ": " +
+                                     std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // A ClickHouse for one test: a chDB session directory holding the migration
 // schema (copied from a template built once per machine), reached through
-// the clickhouse-client stand-in of tests/engines.
+// the clickhouse-client stand-in of tests/engines. A chdb-server keeps the
+// session open while the engine lives, so each client call is cheap.
 
 #include <cstdint>
 #include <filesystem>
@@ -13,8 +14,12 @@ namespace qortest {
 
 class ClickHouseEngine {
 public:
-    // Replaces whatever is at `sessionDirectory` by a fresh copy of the schema.
+    // Replaces whatever is at `sessionDirectory` by a fresh copy of the schema
+    // and starts its server.
     explicit ClickHouseEngine(std::filesystem::path sessionDirectory);
+    ~ClickHouseEngine();
+    ClickHouseEngine(const ClickHouseEngine&) = delete;
+    ClickHouseEngine& operator=(const ClickHouseEngine&) = delete;
 
     const std::filesystem::path& sessionDirectory() const { return session_; }
 
@@ -37,7 +42,10 @@ public:
     static std::filesystem::path clientProgram();
 
 private:
+    void startServer();
+
     std::filesystem::path session_;
+    int serverPid_ = -1;
 };
 
 }  // namespace qortest
