@@ -188,6 +188,11 @@ TEST_F(MongoshDouble, AnswersTheOldestAndNewestIdAndTheirTimes) {
     const auto last = shell("\"db.tb_j4_alert_log.find({}, {_id: 1}).sort({_id: -1}).limit(1)\"");
     EXPECT_EQ(last.out, "[ { _id: ObjectId('" + objectIdAt(newest, 7) + "') } ]\n");
 
+    const auto loud = sandbox_.runShell(
+        "mongosh 127.0.0.1:8825/qornosql -u mongouser -p mongopass --eval \"db.tb_j4_alert_log.find({}, {_id: 1}).sort({_id: 1}).limit(1)\"");
+    EXPECT_EQ(loud.out.rfind("Current Mongosh Log ID:", 0), 0u);
+    EXPECT_EQ(loud.out.substr(loud.out.rfind('\n', loud.out.size() - 2) + 1), first.out);
+
     const auto newestTime = shell(
         "\"db.tb_j4_alert_log.find().sort({ _id: -1 }).limit(1).forEach(doc => print(doc._id.getTimestamp()))\"");
     EXPECT_EQ(newestTime.out, "ISODate('2024-03-05T10:20:30.000Z')\n");
