@@ -72,7 +72,8 @@ private:
             return Outcome::differs;
         }
         const bool moved = migrator_.executeMigrationCommand(name(), "", "");
-        LOG_AS(pass, "migration table : ", name(), ", range : ", "", " ~  ALL");
+        // The closing line has no end-of-range text in this mode, hence the two blanks.
+        LOG_AS(pass, "migration table : ", name(), ", range :  ~  ALL");
         finish();
         if (!moved) return Outcome::failed;
         return cleared ? Outcome::migratedAfterClearing : Outcome::migrated;
