@@ -2,31 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-#include <sstream>
-
-std::vector<LoggedLine> parseLoggedLines(const std::string& output) {
-    static const std::regex logLine(
-        R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} - \[LOG\]\[([^:\]]+):\d+\] (.*)$)");
-    std::vector<LoggedLine> lines;
-    std::istringstream stream(output);
-    std::string line;
-    while (std::getline(stream, line)) {
-        std::smatch match;
-        if (std::regex_match(line, match, logLine)) {
-            lines.push_back({match[1], match[2]});
-        } else {
-            lines.push_back({"", line});
-        }
-    }
-    return lines;
-}
-
-std::vector<std::string> loggedMessages(const std::string& output) {
-    std::vector<std::string> messages;
-    for (const LoggedLine& line : parseLoggedLines(output)) messages.push_back(line.message);
-    return messages;
-}
+#include "log_lines.h"
 
 StdoutCapture::StdoutCapture() { ::testing::internal::CaptureStdout(); }
 
@@ -38,4 +14,19 @@ const std::string& StdoutCapture::text() {
         capturing_ = false;
     }
     return text_;
+}
+
+std::vector<LoggedLine> StdoutCapture::lines() {
+    std::vector<LoggedLine> lines;
+    for (const qortest::LogLine& line : qortest::parseLogLines(text())) {
+        lines.push_back({line.function, line.message});
+        for (const std::string& following : line.following) lines.push_back({"", following});
+    }
+    return lines;
+}
+
+std::vector<std::string> StdoutCapture::messages() {
+    std::vector<std::string> messages;
+    for (const LoggedLine& line : lines()) messages.push_back(line.message);
+    return messages;
 }

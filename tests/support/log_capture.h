@@ -1,10 +1,10 @@
 #pragma once
-// Reading back what the tool wrote to the console in a test.
+// What an in-process test made the tool write to standard output.
 
 #include <string>
 #include <vector>
 
-// One line of standard output. For a log line, the function named in its
+// One physical line of output. For a log line, the function named in its
 // prefix and the message after it; any other line (the empty line after a
 // message that ends in a newline, for one) has an empty function and the
 // whole line as its message.
@@ -14,12 +14,7 @@ struct LoggedLine {
     bool operator==(const LoggedLine&) const = default;
 };
 
-std::vector<LoggedLine> parseLoggedLines(const std::string& output);
-
-// Just the messages, in order.
-std::vector<std::string> loggedMessages(const std::string& output);
-
-// Captures standard output from construction until `lines()` or `text()`.
+// Captures standard output from construction until the first reading.
 class StdoutCapture {
 public:
     StdoutCapture();
@@ -28,8 +23,8 @@ public:
     StdoutCapture& operator=(const StdoutCapture&) = delete;
 
     const std::string& text();
-    std::vector<LoggedLine> lines() { return parseLoggedLines(text()); }
-    std::vector<std::string> messages() { return loggedMessages(text()); }
+    std::vector<LoggedLine> lines();
+    std::vector<std::string> messages();
 
 private:
     bool capturing_ = true;
