@@ -313,6 +313,24 @@ TEST_F(GeneralMigration, AFailingLoadIsNamedWithBothStatuses) {
     EXPECT_EQ(result.messages().back(), "Migration finished with failures : tb_audit_log");
 }
 
+TEST_F(GeneralMigration, AListedNameThatCouldEscapeIsRefusedAndTheRunEndsWithStatusOne) {
+    const std::string hostile = "tb_x';touch${IFS}owned;'";
+    sandbox.answerClickHouse(
+        {{"_completed", "6\t1704067200000\t1704456000000\t" + oldestOid + "\n"}});
+    const RunResult result = run("start", "[qor]\n" + hostile + "\ntb_audit_log\n");
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(passMessages(result),
+              (Lines{hostile + " collection name is not accepted (letters, digits, '_', '.' and "
+                               "'-' only), skipped",
+                     "Disk Usage : N%", "migration table : tb_audit_log, range : ALL",
+                     "tb_audit_log collection all migrations were processed successfully ", "",
+                     endLine, "Migration finished with failures : " + hostile}));
+    for (const RecordedCall& call : sandbox.calls()) {
+        EXPECT_EQ(call.joined().find("tb_x"), std::string::npos) << call.joined();
+    }
+    EXPECT_FALSE(std::filesystem::exists(sandbox.root() / "owned"));
+}
+
 TEST_F(GeneralMigration, AnUnreadableSummaryIsAFailure) {
     sandbox.answerClickHouse({{"_completed", "", 60, "Code: 60. DB::Exception: Unknown table\n"}});
     const RunResult result = run("start", "[qor]\ntb_audit_log\n");
