@@ -11,6 +11,7 @@
 #include "app/pid_file.h"
 #include "inspect/check.h"
 #include "inspect/drop.h"
+#include "migrate/run_summary.h"
 #include "util/log.h"
 #include "util/paths.h"
 
@@ -62,6 +63,8 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
             parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime);
         setMigrationList(migrator->listFile);
         migrator->generalTableMigration();
+        for (const std::string& line : runSummaryLines(migrator->runReport()))
+            LOG_AS("main", line);
         LOG_AS("main", "**************** Migration End ****************");
         failures = migrator->runReport().failedCollections();
         if (!failures.empty()) {

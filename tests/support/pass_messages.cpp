@@ -13,6 +13,7 @@ std::vector<std::string> passMessages(const RunResult& result) {
     }
     std::vector<std::string> messages;
     for (auto line = from; line != lines.end(); ++line) {
+        if (line->function == "main" && line->message.rfind("Summary ", 0) == 0) continue;
         messages.push_back(std::regex_match(line->message, diskUsage) ? "Disk Usage : N%"
                                                                        : line->message);
         messages.insert(messages.end(), line->following.begin(), line->following.end());

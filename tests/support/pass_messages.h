@@ -12,6 +12,8 @@ namespace qortest {
 // Messages after the list file's lines (so the run must be given -f), each
 // log line followed by the physical lines that continue it. The usage figure of the disk guard
 // depends on the machine, so "Disk Usage : <n>%" reads "Disk Usage : N%".
+// The driver's closing summary is left out: it restates the passes' outcomes
+// and has tests of its own.
 std::vector<std::string> passMessages(const RunResult& result);
 
 }  // namespace qortest

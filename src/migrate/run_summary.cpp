@@ -1,0 +1,63 @@
+#include "migrate/run_summary.h"
+
+#include <array>
+#include <cstddef>
+
+namespace {
+constexpr std::array allOutcomes = {
+    Outcome::migrated, Outcome::migratedAfterClearing, Outcome::complete,
+    Outcome::skippedOverlap, Outcome::differs,         Outcome::empty,
+    Outcome::failed,   Outcome::refusedName,
+};
+
+std::string collectionLine(const CollectionRecord& record) {
+    std::string line = "Summary : " + record.name + " : ";
+    line += outcomeText(record.outcome);
+    if (record.stagingCount) line += ", staging " + *record.stagingCount;
+    if (record.completedCount) line += ", completed " + *record.completedCount;
+    line += ", " + std::to_string(record.seconds) + " s";
+    return line;
+}
+
+std::string totalsLine(const std::vector<CollectionRecord>& records) {
+    std::string line = "Summary total : " + std::to_string(records.size()) +
+                       (records.size() == 1 ? " collection" : " collections");
+    for (const Outcome outcome : allOutcomes) {
+        std::size_t count = 0;
+        for (const CollectionRecord& record : records) count += record.outcome == outcome;
+        if (count == 0) continue;
+        line += ", " + std::to_string(count) + " ";
+        line += outcomeText(outcome);
+    }
+    return line;
+}
+}  // namespace
+
+std::string_view outcomeText(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::migrated:
+            return "migrated";
+        case Outcome::migratedAfterClearing:
+            return "migrated after clearing";
+        case Outcome::complete:
+            return "complete";
+        case Outcome::skippedOverlap:
+            return "skipped for overlap";
+        case Outcome::differs:
+            return "differs from MongoDB";
+        case Outcome::empty:
+            return "empty";
+        case Outcome::failed:
+            return "failed";
+        case Outcome::refusedName:
+            return "refused name";
+    }
+    return "failed";
+}
+
+std::vector<std::string> runSummaryLines(const RunReport& report) {
+    std::vector<std::string> lines;
+    for (const CollectionRecord& record : report.records()) lines.push_back(collectionLine(record));
+    lines.push_back(totalsLine(report.records()));
+    return lines;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The closing summary of a run: what an operator reads the next morning to
+// know whether a "retry" is needed, and for which collection.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "migrate/run_report.h"
+
+std::string_view outcomeText(Outcome outcome);
+
+// One line per visited collection, in visiting order, then the totals:
+//   Summary : tb_audit_log : migrated, staging 0, completed 3000, 12 s
+//   Summary total : 3 collections, 2 migrated, 1 failed
+// Counts appear only when they were read; the totals name only the
+// outcomes that occurred, in a fixed order.
+std::vector<std::string> runSummaryLines(const RunReport& report);
