@@ -203,6 +203,8 @@ void writeHelp() {
         << "  -cu <user>       ClickHouse user (default: qorolap.user of qorolap.properties)\n"
         << "  -cp <password>   ClickHouse password (default: qorolap.password of "
            "qorolap.properties)\n"
+        << "  --dry-run        start/retry: read and decide as usual, but only show each write\n"
+        << "                   (passwords as ***) instead of running it\n"
         << "  -h, --help       this text\n"
         << "  --version        the tool's version\n";
 }

@@ -9,6 +9,7 @@
 #include "app/catalogue.h"
 #include "app/context.h"
 #include "app/pid_file.h"
+#include "exec/dry_run.h"
 #include "inspect/check.h"
 #include "inspect/drop.h"
 #include "migrate/run_summary.h"
@@ -32,6 +33,14 @@ std::string joinNames(const std::vector<std::string>& names) {
     }
     return joined;
 }
+
+// A rehearsal reads as a real run does and writes nothing; the passwords
+// it would have passed are masked in the commands it shows instead.
+Host runHost(const RunParameters& parameters, const ConnectionSettings& settings) {
+    if (!parameters.dryRun) return realHost();
+    return dryRunHost(realHost(),
+                      {settings.nosqlPasswd, settings.olapPassword, settings.rdbPassword});
+}
 }  // namespace
 
 int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
@@ -43,6 +52,8 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
     }
     if (!passesTuningCheck(parameters)) return 1;
     writeBanner(parameters, settings);
+    if (parameters.dryRun)
+        LOG_AS("main", "[DRY-RUN] Nothing is written: each write is shown instead of run");
     switch (writePidFile()) {
         case PidFileWrite::written:
             break;
@@ -60,7 +71,8 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
             settings.olapUser, settings.olapPassword, parameters.startTime, parameters.endTime,
             parameters.product, parameters.table, parameters.interval, parameters.listFile,
             parameters.diskLimit, parameters.memoryLimit, parameters.retryMode,
-            parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime);
+            parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime,
+            runHost(parameters, settings));
         setMigrationList(migrator->listFile);
         migrator->generalTableMigration();
         for (const std::string& line : runSummaryLines(migrator->runReport()))

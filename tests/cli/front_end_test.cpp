@@ -56,7 +56,7 @@ TEST(Usage, HelpAndVersion) {
         EXPECT_EQ(help.exitStatus, 0);
         EXPECT_EQ(help.out.rfind(usageLines, 0), 0u) << help.out;
         for (const char* expected : {"-dl <percent>", "(default: 90)", "(default: 50)", "start ",
-                                     "retry ", "check ", "drop ", "-cp <password>"}) {
+                                     "retry ", "check ", "drop ", "-cp <password>", "--dry-run "}) {
             EXPECT_NE(help.out.find(expected), std::string::npos) << expected;
         }
     }
