@@ -110,6 +110,7 @@ int runDrop(const RunParameters& parameters, const ConnectionSettings& settings)
         return 0;
     }
     setMigrationList(parameters.listFile);
-    dropCollections(settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd);
+    dropCollections(settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd,
+                    {settings.olapIp, settings.olapUser, settings.olapPassword});
     return 0;
 }

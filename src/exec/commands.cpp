@@ -149,6 +149,10 @@ std::string migCountSql(std::string_view olapName) {
     return fillTemplate(templates::migCountSql, {olapName, olapName});
 }
 
+std::string completedRowCountSql(std::string_view completedTable) {
+    return "select count() from " + std::string(completedTable);
+}
+
 std::string truncateSql(std::string_view table) {
     return std::string(templates::truncateSql) + std::string(table);
 }

@@ -65,6 +65,8 @@ std::string clickhouseLoadCommand(const ClickHouseLogin& login, std::string_view
 
 std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
+// How many rows a completed table holds: what "drop" shows before it asks.
+std::string completedRowCountSql(std::string_view completedTable);
 std::string truncateSql(std::string_view table);
 std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
                            std::string_view dateTime);

@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <map>
+#include <optional>
 
 #include "app/catalogue.h"
 #include "exec/commands.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
+#include "migrate/table_names.h"
 #include "util/log.h"
+#include "util/parsers.h"
 
 namespace {
 const std::string separator(56, '-');
@@ -24,24 +29,69 @@ std::string readAnswerWord(std::istream& answer) {
 void writeProgressLine(const std::string& text) {
     writeReportLine(getCurrentTime() + " - " + text);
 }
+
+// Rows in each listed collection's completed table; nothing when the table
+// cannot be read. A name that could escape its command line is not asked
+// about: it counts as unread and is refused again when dropping.
+using CompletedRows = std::map<std::string, std::optional<std::int64_t>>;
+
+CompletedRows readCompletedRows(const ClickHouseLogin& clickhouse, const Host& machine) {
+    CompletedRows rows;
+    forEachCollection(migrationList, [&](const std::string&, const std::string& name) {
+        if (rows.count(name) != 0) return;
+        std::optional<std::int64_t>& count = rows[name];
+        if (!isAcceptableCollectionName(name)) return;
+        const QueryResult result = getClickHouseQueryResult(
+            clickhouse, completedRowCountSql(completedTableName(name)), machine);
+        if (!result.fields.empty()) count = readLeadingInt64(result.fields.front());
+    });
+    return rows;
+}
+
+bool isMigrated(const std::optional<std::int64_t>& count) { return count && *count > 0; }
+
+std::string listedLine(const std::string& name, const std::optional<std::int64_t>& count) {
+    std::string line = name + "  (completed rows : ";
+    line += count ? std::to_string(*count) : "unreadable";
+    line += ")";
+    if (!isMigrated(count)) line += " [NOT MIGRATED]";
+    return line;
+}
 }  // namespace
 
 void dropCollections(const std::string& host, const std::string& user,
-                     const std::string& password, std::istream& answer, const Host& machine) {
+                     const std::string& password, const ClickHouseLogin& clickhouse,
+                     std::istream& answer, const Host& machine) {
+    const CompletedRows completed = readCompletedRows(clickhouse, machine);
+    bool anyNotMigrated = false;
+    for (const auto& [name, count] : completed) anyNotMigrated = anyNotMigrated || !isMigrated(count);
+
     writeReportLine(separator);
     writeReportLine("DROP Collection List");
     writeReportLine("");
     for (const auto& entry : migrationList) {
         for (const auto& [section, names] : entry) {
             writeReportLine("[" + section + "]");
-            for (const std::string& name : names) writeReportLine(name);
+            for (const std::string& name : names) writeReportLine(listedLine(name, completed.at(name)));
             writeReportLine("");
         }
     }
     writeReportLine(separator);
 
-    std::cout << "Are you sure you want to drop the collection? (yes/no) : " << std::flush;
-    if (readAnswerWord(answer) == "yes") {
+    // Dropping a collection whose data never reached ClickHouse loses it for
+    // good, so a plain "yes" typed out of habit must not do it.
+    const std::string confirmation = anyNotMigrated ? "force" : "yes";
+    if (anyNotMigrated) {
+        std::cout << "Collections marked [NOT MIGRATED] would be lost. Type force to drop them "
+                     "anyway (force/no) : ";
+    } else {
+        std::cout << "Are you sure you want to drop the collection? (yes/no) : ";
+    }
+    std::cout << std::flush;
+    const std::string word = readAnswerWord(answer);
+    if (anyNotMigrated && word == "yes")
+        writeReportLine("Nothing dropped: collections marked [NOT MIGRATED] need the answer force");
+    if (word == confirmation) {
         const MongoLogin login{host, user, password};
         forEachCollection(migrationList, [&](const std::string&, const std::string& name) {
             if (!isAcceptableCollectionName(name)) {

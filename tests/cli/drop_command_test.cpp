@@ -22,6 +22,7 @@ protected:
         for (const char* name : {"tb_j4_alert_log", "tb_j4_is_log", "tb_hux_snapshot", "tb_audit_log"}) {
             sandbox.writeCollection(name, {});
         }
+        sandbox.answerClickHouse({{"select count() from mig_", "40\n"}});
     }
 
     bool exists(const std::string& name) const { return sandbox.collection(name).has_value(); }
@@ -42,8 +43,9 @@ TEST_F(DropCommand, YesDropsTheListedCollectionsInFileOrder) {
 
     const std::string frame = hyphens +
                               "\nDROP Collection List\n\n"
-                              "[zq]\ntb_j4_alert_log\ntb_j4_is_log\n\n"
-                              "[hux]\ntb_hux_snapshot\n\n" +
+                              "[zq]\ntb_j4_alert_log  (completed rows : 40)\n"
+                              "tb_j4_is_log  (completed rows : 40)\n\n"
+                              "[hux]\ntb_hux_snapshot  (completed rows : 40)\n\n" +
                               hyphens + "\n" + prompt;
     EXPECT_NE(result.out.find(frame), std::string::npos) << result.out;
     EXPECT_EQ(result.out.substr(result.out.size() - hyphens.size() - 1), hyphens + "\n");
@@ -72,6 +74,50 @@ TEST_F(DropCommand, AnythingButYesKeepsEveryCollection) {
     EXPECT_TRUE(sandbox.calls("mongosh").empty());
     EXPECT_TRUE(exists("tb_j4_alert_log"));
     EXPECT_TRUE(exists("tb_hux_snapshot"));
+}
+
+TEST_F(DropCommand, ANotMigratedCollectionRefusesYesAndDropsOnForce) {
+    // The configured ClickHouse password is stale; the one given on the
+    // command line is the one the counts must be read with.
+    sandbox.writeConfig(ConfigFile::olap, {{"qorolap.host", logins::host},
+                                           {"qorolap.user", logins::clickhouseUser},
+                                           {"qorolap.password", "stale"}});
+    sandbox.answerClickHouse({{"mig_tb_zq_is_log_completed", "0\n"},
+                              {"select count() from mig_", "40\n"}});
+    const auto listFile = sandbox.writeListFile("drop_list.txt", list);
+    const std::vector<std::string> args = {"drop", "-f", listFile.string(), "-cp",
+                                           logins::clickhousePassword};
+
+    const RunResult yes = sandbox.run(args, "yes\n");
+    EXPECT_EQ(yes.exitStatus, 0);
+    EXPECT_NE(yes.out.find("[zq]\ntb_j4_alert_log  (completed rows : 40)\n"
+                           "tb_j4_is_log  (completed rows : 0) [NOT MIGRATED]\n\n"),
+              std::string::npos)
+        << yes.out;
+    EXPECT_NE(yes.out.find("Type force to drop them anyway (force/no) : Nothing dropped"),
+              std::string::npos);
+    EXPECT_TRUE(sandbox.calls("mongosh").empty());
+    EXPECT_TRUE(exists("tb_j4_is_log"));
+
+    const RunResult force = sandbox.run(args, "force\n");
+    EXPECT_EQ(force.exitStatus, 0);
+    EXPECT_FALSE(exists("tb_j4_alert_log"));
+    EXPECT_FALSE(exists("tb_j4_is_log"));
+    EXPECT_FALSE(exists("tb_hux_snapshot"));
+    EXPECT_EQ(sandbox.calls("mongosh").size(), 3u);
+    for (const RecordedCall& call : sandbox.calls("clickhouse-client")) {
+        EXPECT_EQ(call.option("--password"), logins::clickhousePassword);
+    }
+
+    // With a login ClickHouse refuses, nothing can be confirmed as migrated.
+    sandbox.writeCollection("tb_audit_log", {});
+    const RunResult refused = sandbox.run(
+        {"drop", "-f", sandbox.writeListFile("drop_more.txt", "[qor]\ntb_audit_log\n").string()},
+        "yes\n");
+    EXPECT_NE(refused.out.find("tb_audit_log  (completed rows : unreadable) [NOT MIGRATED]"),
+              std::string::npos)
+        << refused.out;
+    EXPECT_TRUE(exists("tb_audit_log"));
 }
 
 TEST_F(DropCommand, TheWholePathMustContainDrop) {
@@ -113,7 +159,8 @@ TEST_F(DropCommand, NameThatWouldRunMoreThanADropIsRefused) {
     const std::string hostile = "tb_j4_is_log';touch${IFS}" + marker + ";'";
     const auto listFile =
         sandbox.writeListFile("drop_list.txt", "[zq]\ntb_j4_alert_log\n" + hostile + "\ntb_hux_snapshot\n");
-    const RunResult result = sandbox.run({"drop", "-f", listFile.string()}, "yes\n");
+    // A name that is never asked about counts as not migrated.
+    const RunResult result = sandbox.run({"drop", "-f", listFile.string()}, "force\n");
 
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_FALSE(std::filesystem::exists(marker));

@@ -71,6 +71,8 @@ TEST(Commands, OrdinaryValuesGiveTheFamiliarCommandLines) {
          "select count(), min(server_time), max(server_time), min(oid) from mig_tb_zq_status_completed"},
         {"staging and completed counts", migCountSql("tb_audit_log"),
          "select a.cnt, b.cnt from (SELECT count() as cnt FROM mig_tb_audit_log) as a, (SELECT count() as cnt FROM mig_tb_audit_log_completed) as b "},
+        {"completed rows", completedRowCountSql("mig_tb_zq_alert_log_completed"),
+         "select count() from mig_tb_zq_alert_log_completed"},
         {"truncate", truncateSql("mig_tb_zq_status_completed"),
          "truncate table mig_tb_zq_status_completed"},
         {"delete by server_time",
