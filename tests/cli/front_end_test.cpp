@@ -157,7 +157,8 @@ TEST(SingleInstance, ALiveRunIsReportedBeforeAnyOtherCheck) {
     Sandbox sandbox;
     const auto pidFile = sandbox.writeFile("var/run/qor/qorolapmigrate.pid", std::to_string(getpid()));
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"retry"}, with(quietStart, {"-dl", "101"})}) {
+         {std::vector<std::string>{"retry"}, with(quietStart, {"-dl", "101"}),
+          with(quietStart, {"--dry-run"})}) {
         const RunResult result = sandbox.run(args);
         EXPECT_EQ(result.exitStatus, 1);
         EXPECT_EQ(result.err, "already running !!\n");
@@ -182,13 +183,16 @@ TEST(SingleInstance, StaleFileIsReplacedAndRemovedAtTheEnd) {
 TEST(SingleInstance, MissingPidDirectoryFailsAfterTheBanner) {
     Sandbox sandbox;
     std::filesystem::remove_all(sandbox.path("/var/run/qor"));
-    const RunResult result = sandbox.run(quietStart);
-    EXPECT_EQ(result.exitStatus, 1);
-    const std::vector<std::string> messages = result.messages();
-    ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages.back(), "Failed to create PID file.");
-    EXPECT_EQ(result.logs().back().function, "writePidFile");
-    EXPECT_TRUE(result.logged("[Migration Info]"));
+    // A rehearsal takes the lock as a run does.
+    for (const auto& args : {quietStart, with(quietStart, {"--dry-run"})}) {
+        const RunResult result = sandbox.run(args);
+        EXPECT_EQ(result.exitStatus, 1);
+        const std::vector<std::string> messages = result.messages();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), "Failed to create PID file.");
+        EXPECT_EQ(result.logs().back().function, "writePidFile");
+        EXPECT_TRUE(result.logged("[Migration Info]"));
+    }
 }
 
 TEST(Retry, NeedsATable) {
