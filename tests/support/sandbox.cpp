@@ -8,6 +8,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "printed_output.h"
 #include "rig_paths.h"
 
 namespace qortest {
@@ -227,7 +228,29 @@ RunResult Sandbox::runWithEnvironment(const std::vector<std::string>& argv, cons
 RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& stdinText) {
     std::vector<std::string> argv{rig::toolBinary().string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    return runWithEnvironment(argv, stdinText);
+    RunResult result = runWithEnvironment(argv, stdinText);
+    keepPrintedOutput(passwordsGiven(args), result);
+    return result;
+}
+
+std::vector<std::string> Sandbox::passwordsGiven(const std::vector<std::string>& args) const {
+    std::vector<std::string> passwords = {logins::mongoPassword, logins::clickhousePassword,
+                                          logins::postgresPassword};
+    for (const ConfigFile file : {ConfigFile::system, ConfigFile::rdb, ConfigFile::olap}) {
+        std::ifstream in(configDirectory() / configFileName(file));
+        for (std::string line; std::getline(in, line);) {
+            const std::size_t equals = line.find('=');
+            if (equals == std::string::npos) continue;
+            const std::string key = line.substr(0, equals);
+            if (key.find("passw") != std::string::npos) passwords.push_back(line.substr(equals + 1));
+        }
+    }
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "-np" || args[i] == "-cp") passwords.push_back(args[i + 1]);
+    }
+    std::sort(passwords.begin(), passwords.end());
+    passwords.erase(std::unique(passwords.begin(), passwords.end()), passwords.end());
+    return passwords;
 }
 
 RunResult Sandbox::runShell(const std::string& command, const std::string& stdinText) {

@@ -121,7 +121,8 @@ public:
     void setMemoryBytes(std::uint64_t bytes);
     Environment environment() const;
 
-    // Runs the tool with `args` (without the program name).
+    // Runs the tool with `args` (without the program name). What it printed
+    // is kept with the passwords it was given (printed_output.h).
     RunResult run(const std::vector<std::string>& args, const std::string& stdinText = "");
     // Runs a /bin/sh command line in the tool's environment, as the tool would.
     RunResult runShell(const std::string& command, const std::string& stdinText = "");
@@ -132,6 +133,9 @@ public:
 
 private:
     RunResult runWithEnvironment(const std::vector<std::string>& argv, const std::string& stdinText);
+    // The fixture's passwords, those of the configuration files and those
+    // typed with -np and -cp.
+    std::vector<std::string> passwordsGiven(const std::vector<std::string>& args) const;
 
     std::filesystem::path root_;
     Environment overrides_;
