@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scoped.h"
+#include "scoped_environment.h"
+#include "scratch_directory.h"
 
 namespace {
 std::vector<std::string> walk(const ProductCatalogue& catalogue, const std::string& product,
@@ -45,7 +46,7 @@ TEST(Catalogue, ReportTablesAreTheFourNames) {
 }
 
 TEST(SetMigrationList, ReplacesTheWholeCatalogueAndLogsTheText) {
-    TempDirectory dir;
+    ScratchDirectory dir;
     const std::string text = "[misc]\ntb_report_data\n[qor]\ntb_audit_log\n";
     const std::string path = dir.write("list.txt", text);
     const ProductCatalogue saved = migrationList;

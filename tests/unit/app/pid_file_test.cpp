@@ -6,7 +6,8 @@
 
 #include <filesystem>
 
-#include "scoped.h"
+#include "scoped_environment.h"
+#include "scratch_directory.h"
 
 namespace {
 class PidFileTest : public ::testing::Test {
@@ -15,7 +16,7 @@ protected:
     std::string pidPath() const { return root_.path() + "/var/run/qor/qorolapmigrate.pid"; }
     bool exists() const { return std::filesystem::exists(pidPath()); }
 
-    TempDirectory root_;
+    ScratchDirectory root_;
     ScopedEnvironment rootVariable_{"QOROLAPMIGRATE_ROOT", root_.path()};
 };
 

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scoped.h"
+#include "scoped_environment.h"
+#include "scratch_directory.h"
 
 namespace {
 class SettingsTest : public ::testing::Test {
@@ -16,7 +17,7 @@ protected:
         return out;
     }
 
-    TempDirectory root_;
+    ScratchDirectory root_;
     ScopedEnvironment rootVariable_{"QOROLAPMIGRATE_ROOT", root_.path()};
 };
 

@@ -4,7 +4,8 @@
 
 #include <ctime>
 
-#include "scoped.h"
+#include "scoped_environment.h"
+#include "scratch_directory.h"
 
 namespace {
 // Every conversion must give the same answer whatever zone the server is

@@ -1,0 +1,196 @@
+#include "exec/commands.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <stdexcept>
+
+#include "exec/shell_quote.h"
+#include "util/paths.h"
+
+namespace {
+constexpr std::string_view mongoshPrefix = "mongosh %s:8825/qornosql -u %s -p %s --quiet --eval ";
+constexpr std::string_view oldestObjectIdScript =
+    "\"db.%s.find({}, {_id: 1}).sort({_id: %d}).limit(1)\"";
+constexpr std::string_view objectIdTimeScript =
+    "\"db.%s.find().sort({ _id: %d }).limit(1).forEach(doc => print(doc._id.getTimestamp()))\"";
+constexpr std::string_view createTimeScript =
+    "\"db.%s.find({}, {create_time: 1, _id: 0}).sort({create_time: %d}).limit(1)\"";
+constexpr std::string_view dataDateScript =
+    "\"db.%s.find({}, {data_date: 1, _id: 0}).sort({data_date: %d}).limit(1)\"";
+constexpr std::string_view storageSizeScript =
+    "'db.getCollection(\"%s\").stats().storageSize' ";
+constexpr std::string_view dropScript = "'db.%s.drop()' ";
+constexpr std::string_view mergeSeqConversionScript =
+    "'db.%s.updateMany( { \"merge_seq\": { $type: \"string\" } }, [ { $set: { \"merge_seq\": "
+    "{ $convert: { input: \"$merge_seq\", to: \"int\" } } } } ] );'";
+constexpr std::string_view loadSettingSql = "SET max_partitions_per_insert_block = 500; ";
+constexpr std::string_view snowflakeUpdateSql =
+    "UPDATE tb_olap_table SET last_snowflake_id = '%s', modified_time = NOW() "
+    "WHERE last_snowflake_id = '0'";
+constexpr std::string_view preprocessRecordTemplate =
+    "insert into mig_tb_preprocess_completed values (now64(), '%s')";
+
+// Puts the values, in order, where the template has %s or %d. The values
+// are already in their final form (quoted, or a number as text), and they
+// are never scanned again, so a value holding "%s" stays as it is.
+std::string fillTemplate(std::string_view pattern, std::initializer_list<std::string_view> values) {
+    std::string text;
+    auto value = values.begin();
+    std::size_t from = 0;
+    std::size_t mark = 0;
+    while ((mark = pattern.find('%', mark)) != std::string_view::npos) {
+        const bool placeholder =
+            mark + 1 < pattern.size() && (pattern[mark + 1] == 's' || pattern[mark + 1] == 'd');
+        if (!placeholder) {
+            ++mark;
+            continue;
+        }
+        if (value == values.end()) throw std::logic_error("command template needs more values");
+        text.append(pattern.substr(from, mark - from));
+        text.append(*value++);
+        from = mark = mark + 2;
+    }
+    if (value != values.end()) throw std::logic_error("command template takes fewer values");
+    text.append(pattern.substr(from));
+    return text;
+}
+
+std::string mongoshCommand(const MongoLogin& login, std::string_view script) {
+    return fillTemplate(mongoshPrefix, {bareArgument(login.host), bareArgument(login.user),
+                                        bareArgument(login.password)}) +
+           std::string(script);
+}
+
+// A script in the shell's double quotes with the collection and a sort direction.
+std::string sortedScript(std::string_view script, std::string_view collection, int direction) {
+    return fillTemplate(script, {insideDoubleQuotes(collection), std::to_string(direction)});
+}
+
+std::string_view edgeTimeScript(EdgeField field) {
+    switch (field) {
+        case EdgeField::createTime:
+            return createTimeScript;
+        case EdgeField::dataDate:
+            return dataDateScript;
+        case EdgeField::objectId:
+            break;
+    }
+    return objectIdTimeScript;
+}
+}  // namespace
+
+std::string oldestObjectIdCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login, sortedScript(oldestObjectIdScript, collection, 1));
+}
+
+std::string edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
+                            int direction) {
+    return mongoshCommand(login, sortedScript(edgeTimeScript(field), collection, direction));
+}
+
+std::string storageSizeCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login, fillTemplate(storageSizeScript, {insideSingleQuotes(collection)}));
+}
+
+std::string dropCollectionCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login, fillTemplate(dropScript, {insideSingleQuotes(collection)}));
+}
+
+std::string mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login,
+                          fillTemplate(mergeSeqConversionScript, {insideSingleQuotes(collection)}));
+}
+
+std::string exportQueryOption(std::string_view upperOid, std::string_view lowerOid) {
+    if (upperOid.empty()) return {};
+    if (lowerOid.empty()) return fillTemplate(templates::queryUpperOpt, {insideSingleQuotes(upperOid)});
+    return fillTemplate(templates::queryRangeOpt,
+                        {insideSingleQuotes(upperOid), insideSingleQuotes(lowerOid)});
+}
+
+std::string exportCommand(const MongoLogin& login, std::string_view collection,
+                          std::string_view queryOption) {
+    return fillTemplate(templates::mongoExportCmd,
+                        {bareArgument(login.host), bareArgument(collection),
+                         bareArgument(login.user), bareArgument(login.password)}) +
+           std::string(queryOption);
+}
+
+std::string objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
+                                      std::string_view lowerOid, std::string_view upperOid,
+                                      std::string_view floorOid) {
+    const std::string filter =
+        lowerOid.empty()
+            ? "{ \"_id\": {  \"$gt\": { \"$oid\": \"" + insideSingleQuotes(floorOid) + "\" } } }"
+            : "{ \"_id\": { \"$lte\": { \"$oid\": \"" + insideSingleQuotes(upperOid) +
+                  "\" }, \"$gte\": { \"$oid\": \"" + insideSingleQuotes(lowerOid) + "\" } } }";
+    return exportCommand(login, collection,
+                         "--query '" + filter + "' --fields _id --type=json --quiet > " +
+                             bareArgument(rootedPath(paths::oidTempFile)));
+}
+
+std::string clickhouseCommand(const ClickHouseLogin& login, std::string_view sql) {
+    return fillTemplate(templates::clickhouseCmd,
+                        {bareArgument(login.host), bareArgument(login.user),
+                         insideSingleQuotes(login.password)}) +
+           "\"" + insideDoubleQuotes(sql) + "\"";
+}
+
+std::string clickhouseLoadCommand(const ClickHouseLogin& login, std::string_view stagingTable) {
+    return clickhouseCommand(login, std::string(loadSettingSql) +
+                                        fillTemplate(templates::insertLineSql, {stagingTable}));
+}
+
+std::string rangeSummarySql(std::string_view completedTable) {
+    return std::string(templates::rangeSummarySql) + std::string(completedTable);
+}
+
+std::string migCountSql(std::string_view olapName) {
+    return fillTemplate(templates::migCountSql, {olapName, olapName});
+}
+
+std::string truncateSql(std::string_view table) {
+    return std::string(templates::truncateSql) + std::string(table);
+}
+
+std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
+                           std::string_view dateTime) {
+    return fillTemplate(templates::deleteRangeSql, {table, timeExpression, dateTime});
+}
+
+std::string memoryTrackingSql() { return std::string(templates::memoryTrackingSql); }
+
+std::string snowflakeIdSql() {
+    return "SELECT toString(dateTime64ToSnowflakeID(now64() - INTERVAL 1 MINUTE))";
+}
+
+std::string preprocessCheckSql() {
+    return "select count() From mig_tb_preprocess_completed where table_name = "
+           "'report_preprocess'";
+}
+
+std::string preprocessRecordSql(std::string_view key) {
+    return fillTemplate(preprocessRecordTemplate, {key});
+}
+
+std::string snowflakeUpdateCommand(const PostgresLogin& login, std::string_view snowflakeId) {
+    return "export PGPASSWORD=\"" + insideDoubleQuotes(login.password) + "\"; psql -h " +
+           bareArgument(login.host) + " -U " + bareArgument(login.user) +
+           " -d qorrdb -p 8817 -c \"" +
+           insideDoubleQuotes(fillTemplate(snowflakeUpdateSql, {snowflakeId})) + "\"";
+}
+
+std::string memoryLimitCommand(int memoryLimit) {
+    // The share of physical memory as awk reads it: the percentage over 100
+    // with two decimals, so 5 means 5 % (0.05) and not half the memory.
+    const std::int64_t limit = memoryLimit;
+    const std::int64_t magnitude = limit < 0 ? -limit : limit;
+    const std::int64_t hundredths = magnitude % 100;
+    const std::string share = std::string(limit < 0 ? "-" : "") + std::to_string(magnitude / 100) +
+                              (hundredths < 10 ? ".0" : ".") + std::to_string(hundredths);
+    return "free -b | awk '/Mem:/ {printf \"%.0f\\n\", $2 * " + share + "}'";
+}
+
+std::string directorySizeCommand(std::string_view path) {
+    return "du -sL " + bareArgument(path) + " | awk '{print $1}'";
+}

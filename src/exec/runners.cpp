@@ -1,0 +1,56 @@
+#include "exec/runners.h"
+
+#include <cstdlib>
+
+#include "exec/commands.h"
+#include "util/dates.h"
+#include "util/log.h"
+#include "util/parsers.h"
+
+namespace {
+// Piece sizes of the two readers: the last-line reader keeps only the final
+// piece, so its size bounds the longest last line handed back whole.
+constexpr std::size_t lastLinePieceSize = 1024;
+constexpr std::size_t queryPieceSize = 512;
+}  // namespace
+
+CommandOutput executeCommand(const std::string& command, const Host& host) {
+    CommandOutput output;
+    output.status = host.readOutput(command, lastLinePieceSize,
+                                    [&output](std::string_view piece) { output.text = piece; });
+    if (!output.status.started()) {
+        LOG("Failed to execute query.");
+        output.text.clear();
+    }
+    return output;
+}
+
+QueryResult getClickHouseQueryResult(const ClickHouseLogin& login, const std::string& sql,
+                                     const Host& host) {
+    QueryResult result;
+    std::string text;
+    result.status = host.readOutput(clickhouseCommand(login, sql), queryPieceSize,
+                                    [&text](std::string_view piece) { text.append(piece); });
+    if (!result.status.started()) {
+        LOG("Failed to execute query.");
+        return result;
+    }
+    result.fields = splitByTab(text);
+    if (result.fields.empty()) LOG("Split String Error");
+    return result;
+}
+
+ChildStatus executeClickHouseCommand(const ClickHouseLogin& login, const std::string& sql,
+                                     const Host& host) {
+    return host.run(clickhouseCommand(login, sql));
+}
+
+std::string getDataStr(const std::string& line) {
+    const std::size_t open = line.find('\'');
+    const std::size_t close = line.rfind('\'');
+    const std::size_t from = open == std::string::npos ? 0 : open + 1;
+    if (close != std::string::npos && from < close)
+        return convertIsoDateTime(line.substr(from, close - from));
+    LOG("Invalid format ", line);
+    std::exit(1);
+}
