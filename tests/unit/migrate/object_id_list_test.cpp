@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scoped.h"
+#include "scratch_directory.h"
 
 namespace {
 // Twenty-four hex digits that differ for every n, newest first when n grows.
@@ -20,7 +20,7 @@ std::string objectId(int n) {
 std::string exportLine(int n) { return "{\"_id\":{\"$oid\":\"" + objectId(n) + "\"}}\n"; }
 
 TEST(ExtractObjectIds, WritesOneIdPerLineAndCountsEveryInputLine) {
-    TempDirectory dir;
+    ScratchDirectory dir;
     const std::string input = dir.write("oid_temp.txt",
                                         exportLine(1) +
                                         "2024-03-01T00:00:00.000+0000\tconnected to: mongodb://x\n" +
@@ -37,7 +37,7 @@ TEST(ExtractObjectIds, WritesOneIdPerLineAndCountsEveryInputLine) {
 }
 
 TEST(ExtractObjectIds, StreamsAcrossBlocksAndThroughVeryLongLines) {
-    TempDirectory dir;
+    ScratchDirectory dir;
     std::string input;
     std::string expected;
     for (int n = 0; n < 60000; ++n) {
@@ -56,7 +56,7 @@ TEST(ExtractObjectIds, StreamsAcrossBlocksAndThroughVeryLongLines) {
 }
 
 TEST(ExtractObjectIds, UnreadableInputGivesZeroAndAnEmptyList) {
-    TempDirectory dir;
+    ScratchDirectory dir;
     const std::string output = dir.write("oid_list.txt", objectId(1) + "\n");
 
     EXPECT_EQ(extractObjectIds(dir.path() + "/missing.txt", output), 0);
@@ -64,7 +64,7 @@ TEST(ExtractObjectIds, UnreadableInputGivesZeroAndAnEmptyList) {
 }
 
 TEST(ExtractObjectIds, UnwritableListIsAFailureNamingTheFile) {
-    TempDirectory dir;
+    ScratchDirectory dir;
     const std::string input = dir.write("oid_temp.txt", exportLine(1));
     const std::string output = dir.path() + "/no-such-dir/oid_list.txt";
 
