@@ -101,6 +101,26 @@ TEST_F(ReportMigration, EveryReportCollectionArrivesOnceAndASecondRunMovesNothin
     EXPECT_EQ(countContaining(second.messages(), "preprocessing"), 0u);
 }
 
+TEST_F(ReportMigration, RetryClearsAndMovesAgainWithoutDuplicates) {
+    ASSERT_EQ(start().exitStatus, 0);
+    for (const char* name : {"tb_report_data", "tb_base_report_data"}) {
+        SCOPED_TRACE(name);
+        const RunResult retry = sandbox.run({"retry", "-t", name, "-n", "50", "-w", "1"});
+        ASSERT_EQ(retry.exitStatus, 0) << retry.out << retry.err;
+        EXPECT_EQ(countContaining(retry.messages(), std::string(name) + " table data delete ("), 1u);
+        EXPECT_EQ(engine.count(std::string("mig_") + name + "_completed"), fixtureCounts[name]);
+        EXPECT_EQ(engine.count(name), fixtureCounts[name]);
+    }
+}
+
+TEST_F(ReportMigration, MemoryGuardWatchesEveryBatchWhenALimitIsGiven) {
+    const RunResult result = start({"-t", "tb_base_report_data", "-ml", "100"});
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+    EXPECT_EQ(countContaining(result.messages(), "ClickHouse Current Usage Memory : "), 3u);
+    EXPECT_EQ(sandbox.calls("free").size(), 3u);
+    EXPECT_EQ(engine.count("tb_base_report_data"), 130);
+}
+
 TEST_F(ReportMigration, PreprocessingConvertsOnceAcrossRuns) {
     const RunResult first = start({"-t", "tb_report_status"});
     ASSERT_EQ(first.exitStatus, 0) << first.out << first.err;
