@@ -17,8 +17,8 @@ namespace {
 // Operators know these lines as the report pass's, whichever helper writes them.
 constexpr const char* pass = "reportTableMigration";
 constexpr const char* dateTimePattern = "%Y-%m-%d %H:%M:%S";
-// The report pass counts at once: its last load has had the time of the
-// whole collection to settle.
+// The report pass counts as soon as its last load has ended; its one pause,
+// the wait time, comes after the counts.
 constexpr unsigned settleSeconds = 0;
 constexpr const char* baseReportData = "tb_base_report_data";
 

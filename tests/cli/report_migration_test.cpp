@@ -47,14 +47,14 @@ protected:
 
     void generate(const std::string& name, std::size_t count, std::int64_t oldest,
                   std::int64_t newest, bool dataDate, MergeSeq mergeSeq) {
-        GeneratedDocuments spec;
-        spec.count = count;
-        spec.oldestSeconds = oldest;
-        spec.newestSeconds = newest;
-        spec.createTime = !dataDate;
-        spec.dataDate = dataDate;
-        spec.mergeSeq = mergeSeq;
-        sandbox.generateCollection(name, spec);
+        GeneratedDocuments shape;
+        shape.count = count;
+        shape.oldestSeconds = oldest;
+        shape.newestSeconds = newest;
+        shape.createTime = !dataDate;
+        shape.dataDate = dataDate;
+        shape.mergeSeq = mergeSeq;
+        sandbox.generateCollection(name, shape);
         fixtureCounts[name] = static_cast<std::int64_t>(count);
     }
 
