@@ -13,7 +13,8 @@ awk -v n="$lines" 'BEGIN { for (i = 0; i < n; i++) printf "{\"_id\":{\"$oid\":\"
   > "$work/oid_temp.txt"
 
 start=$(date +%s.%N)
-sed -n 's/.*"\$oid":"\([^"]*\)".*/\1/p' "$work/oid_temp.txt" > "$work/sed_list.txt"
+# The quickest sed for these lines: two fixed-text cuts, no backtracking.
+LC_ALL=C sed -e 's/^{"_id":{"$oid":"//' -e 's/"}}$//' "$work/oid_temp.txt" > "$work/sed_list.txt"
 sed_seconds=$(echo "$(date +%s.%N) - $start" | bc)
 
 start=$(date +%s.%N)
