@@ -73,8 +73,10 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
             parameters.diskLimit, parameters.memoryLimit, parameters.retryMode,
             parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime,
             runHost(parameters, settings));
+        migrator->setLastsnowflakeId(settings.rdbHost, settings.rdbUser, settings.rdbPassword);
         setMigrationList(migrator->listFile);
         migrator->generalTableMigration();
+        migrator->reportTableMigration();
         for (const std::string& line : runSummaryLines(migrator->runReport()))
             LOG_AS("main", line);
         LOG_AS("main", "**************** Migration End ****************");
