@@ -93,6 +93,9 @@ private:
     // What happened to each collection: the record of the run, not a
     // setting of it, so the passes may add to it.
     mutable RunReport report_;
+    // Whether this run wrote the preprocessing's bookkeeping row: known to
+    // the run itself even when the row cannot be read back.
+    mutable bool preprocessRecordedThisRun_ = false;
 };
 
 // exportFloorTime lies exactly 732 days before the start of the run.

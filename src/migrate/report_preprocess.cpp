@@ -19,6 +19,9 @@ void OlapMigrator::executeReportTypePreprocessCommand() const {
     const QueryResult done = getClickHouseQueryResult(preprocessCheckSql());
     if (done.fields.empty()) return;
     if (parseLeadingInt64(done.fields.front()) != 0) return;
+    // A rehearsal records nothing, so the row is still missing at the next
+    // report collection; a real run would find it there and stop here too.
+    if (preprocessRecordedThisRun_) return;
 
     // Only a conversion that ended well may be taken as done: a row written
     // after a failed one would keep text values in merge_seq for good.
@@ -32,5 +35,7 @@ void OlapMigrator::executeReportTypePreprocessCommand() const {
             allConverted = false;
         }
     }
-    if (allConverted) executeClickHouseCommand(preprocessRecordSql(preprocessKey));
+    if (allConverted)
+        preprocessRecordedThisRun_ =
+            executeClickHouseCommand(preprocessRecordSql(preprocessKey)).succeeded();
 }

@@ -79,6 +79,27 @@ TEST_F(ReportPreprocess, FailedConversionIsNamedNotRecordedAndTriedAgain) {
     EXPECT_EQ(fake.commandsContaining("insert into mig_tb_preprocess_completed").size(), 1u);
 }
 
+TEST_F(ReportPreprocess, ARecordedRowThatDoesNotShowIsNotConvertedTwiceInOneRun) {
+    // As in a rehearsal, where the recording insert is shown, not run.
+    fake.answer(check, "0\n");
+    EXPECT_EQ(call(), sixLines);
+    EXPECT_TRUE(call().empty());
+    EXPECT_EQ(fake.commandsContaining("updateMany").size(), 3u);
+    EXPECT_EQ(fake.commandsContaining(check).size(), 2u);
+
+    // A recording insert that failed leaves the next call to convert again.
+    FakeHost failing;
+    failing.answer(check, "0\n");
+    failing.answer(record, "", 1);
+    const std::unique_ptr<OlapMigrator> other = makeTestMigrator(failing);
+    {
+        StdoutCapture quiet;
+        other->executeReportTypePreprocessCommand();
+        other->executeReportTypePreprocessCommand();
+    }
+    EXPECT_EQ(failing.commandsContaining("updateMany").size(), 6u);
+}
+
 TEST_F(ReportPreprocess, UnreadableBookkeepingConvertsNothing) {
     EXPECT_EQ(call(), (Lines{"Split String Error"}));
     EXPECT_TRUE(fake.commandsContaining("updateMany").empty());
