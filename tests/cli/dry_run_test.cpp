@@ -59,6 +59,12 @@ Lines shownWrites(const RunResult& result) {
     return shown;
 }
 
+std::size_t countContaining(const Lines& lines, const std::string& fragment) {
+    return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(fragment) != std::string::npos;
+    }));
+}
+
 class DryRun : public ::testing::Test {
 protected:
     DryRun() {
@@ -142,10 +148,22 @@ TEST_F(DryRun, AFirstRunRehearsedChangesNothingAndDecidesAsTheRealRun) {
                         "[DRY-RUN] clickhouse-client -h 127.0.0.1 --port=8820 -u chuser "
                         "--password='***' --query=\"truncate table mig_tb_zq_alert_log\""),
               shown.end());
+    EXPECT_EQ(countContaining(shown, "[DRY-RUN] export PGPASSWORD=\"***\"; psql -h 127.0.0.1 -U "
+                                     "qoruser -d qorrdb -p 8817 -c \"UPDATE"),
+              1u);
+    EXPECT_EQ(countContaining(shown, "mongosh 127.0.0.1:8825/qornosql -u mongouser -p *** --quiet "
+                                     "--eval 'db.tb_report_data.updateMany("),
+              1u)
+        << rehearsal.out;
+    EXPECT_EQ(countContaining(shown, "insert into mig_tb_preprocess_completed"), 1u);
+    // 120 ObjectIds in batches of 50, read from the list the rehearsal did export.
+    EXPECT_EQ(countContaining(shown, "INSERT INTO mig_tb_base_report_data FORMAT"), 3u);
 
     const RunResult real = run({"start"});
     ASSERT_EQ(real.exitStatus, 0) << real.out << real.err;
     EXPECT_EQ(engine.count("mig_tb_audit_log_completed"), 300);
+    EXPECT_EQ(engine.count("mig_tb_base_report_data_completed"), 120);
+    EXPECT_NE(postgres.query("SELECT last_snowflake_id FROM tb_olap_table"), "0\n");
     EXPECT_TRUE(shownWrites(real).empty());
     EXPECT_EQ(decisions(rehearsal), decisions(real));
 }
