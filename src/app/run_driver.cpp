@@ -88,6 +88,10 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
         LOG_AS("main", "Error: ", error.what());
         removePidFile();
         return 1;
+    } catch (...) {
+        LOG_AS("main", "Error: unknown error");
+        removePidFile();
+        return 1;
     }
     removePidFile();
     // A collection that could not be moved must not look like a clean run to

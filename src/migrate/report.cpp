@@ -5,9 +5,7 @@
 #include "app/catalogue.h"
 #include "app/context.h"
 #include "exec/commands.h"
-#include "migrate/finish.h"
-#include "migrate/guards.h"
-#include "migrate/migrated_span.h"
+#include "migrate/collection_visit.h"
 #include "migrate/report_windows.h"
 #include "util/dates.h"
 #include "util/log.h"
@@ -31,39 +29,24 @@ EdgeField timeFieldOf(const std::string& collection) {
 class ReportCollection {
 public:
     ReportCollection(const OlapMigrator& migrator, const std::string& collection)
-        : migrator_(migrator), startedAt_(migrator.host().now()) {
-        record_.name = collection;
-    }
+        : migrator_(migrator), visit_(migrator, collection, pass) {}
 
     void migrate() {
-        record_.outcome = decideAndMove();
-        record_.seconds = migrator_.host().now() - startedAt_;
-        migrator_.runReport().record(record_);
+        visit_.record([this] { return decideAndMove(); });
     }
 
 private:
-    const std::string& name() const { return record_.name; }
+    const std::string& name() const { return visit_.name(); }
     bool isBaseReportData() const { return name() == baseReportData; }
 
     Outcome decideAndMove() {
         migrator_.executeReportTypePreprocessCommand();
-        diskUsageExceedCheck(migrator_.diskLimit, migrator_.host());
-        const std::optional<MigratedSpan> span = readMigratedSpan(migrator_, name());
-        if (!span) {
-            LOG_AS(pass, "Split String Error");
-            return Outcome::failed;
-        }
-        const std::string oldestDocument = removeNewlines(
-            executeCommand(oldestObjectIdCommand(migrator_.mongoLogin(), name()),
-                           migrator_.host())
-                .text);
-        if (oldestDocument.empty()) {
-            LOG_AS(pass, name(), " collection size is zero. continue\n");
-            return Outcome::empty;
-        }
+        Outcome outcome = Outcome::failed;
+        const std::optional<CollectionState> state = visit_.readState(outcome);
+        if (!state) return outcome;
         if (migrator_.startTime.empty() || migrator_.endTime.empty())
-            return wholeCollection(*span, oldestDocument);
-        return dateRange(*span);
+            return wholeCollection(state->span, state->oldestDocument);
+        return dateRange(state->span);
     }
 
     Outcome wholeCollection(const MigratedSpan& span, const std::string& oldestDocument) {
@@ -97,10 +80,7 @@ private:
                 LOG_AS(pass, name(), " collection all migrations were processed successfull \n");
                 return Outcome::complete;
             }
-            LOG_AS(pass, "[WARN] ", name(), " collection already migrated data. (", span.lastText,
-                   " ~ ", span.firstText, ", Count : ", span.countText, ")");
-            LOG_AS(pass, "[WARN] The migrated data and mongo db data are different. \n");
-            return Outcome::differs;
+            return visit_.warnDiffers(span);
         }
 
         bool moved = true;
@@ -116,7 +96,7 @@ private:
             moved = moveWindows(end, start);
             LOG_AS(pass, "migration table : ", name(), ", range : ", endBound, " ~  ALL");
         }
-        finish();
+        visit_.finish(settleSeconds);
         if (!moved) return Outcome::failed;
         return cleared ? Outcome::migratedAfterClearing : Outcome::migrated;
     }
@@ -126,15 +106,8 @@ private:
         const std::string endBound = migrator_.endTime + " 23:59:59";
         const std::int64_t start = convertToTimestamp(startBound);
         const std::int64_t end = convertToTimestamp(endBound);
-        if (span.count != 0) {
-            LOG_AS(pass, "[NOTI] ", name(), " table already migrated data. (", span.lastText,
-                   " ~ ", span.firstText, ", Count : ", span.countText, ")");
-            if (overlapsMigratedSpan(span, start, end)) {
-                LOG_AS(pass, name(), " table already migrated data. skip (input date : ", endBound,
-                       " ~ ", startBound, ")");
-                return Outcome::skippedOverlap;
-            }
-        }
+        if (visit_.skipsMigratedRange(span, startBound, endBound, start, end))
+            return Outcome::skippedOverlap;
         LOG_AS(pass, "migration table : ", name(), ", range : ", endBound, " ~ ", startBound);
 
         bool moved = true;
@@ -148,7 +121,7 @@ private:
         } else {
             moved = moveWindows(end, start);
         }
-        finish();
+        visit_.finish(settleSeconds);
         return moved ? Outcome::migrated : Outcome::failed;
     }
 
@@ -171,11 +144,8 @@ private:
         return Outcome::empty;
     }
 
-    void finish() { finishMigratedCollection(migrator_, pass, settleSeconds, record_); }
-
     const OlapMigrator& migrator_;
-    CollectionRecord record_;
-    std::int64_t startedAt_;
+    CollectionVisit visit_;
 };
 }  // namespace
 
