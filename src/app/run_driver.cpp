@@ -3,6 +3,8 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/catalogue.h"
 #include "app/context.h"
@@ -16,6 +18,15 @@ bool claimSingleInstance() {
         return false;
     }
     return true;
+}
+
+std::string joinNames(const std::vector<std::string>& names) {
+    std::string joined;
+    for (const std::string& name : names) {
+        if (!joined.empty()) joined += ", ";
+        joined += name;
+    }
+    return joined;
 }
 }  // namespace
 
@@ -38,6 +49,7 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
             return 1;
     }
 
+    std::vector<std::string> failures;
     try {
         const auto migrator = std::make_unique<OlapMigrator>(
             settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd, settings.olapIp,
@@ -46,13 +58,21 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
             parameters.diskLimit, parameters.memoryLimit, parameters.retryMode,
             parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime);
         setMigrationList(migrator->listFile);
+        migrator->generalTableMigration();
+        LOG_AS("main", "**************** Migration End ****************");
+        failures = migrator->runReport().failedCollections();
+        if (!failures.empty()) {
+            LOG_AS("main", "Migration finished with failures : ", joinNames(failures));
+        }
     } catch (const std::exception& error) {
         LOG_AS("main", "Error: ", error.what());
         removePidFile();
         return 1;
     }
     removePidFile();
-    return 0;
+    // A collection that could not be moved must not look like a clean run to
+    // whoever scripted it.
+    return failures.empty() ? 0 : 1;
 }
 
 int runCheck(const RunParameters& parameters, const ConnectionSettings&) {

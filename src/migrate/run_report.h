@@ -2,6 +2,7 @@
 // What happened to each collection a run visited. The passes record here;
 // the driver reads it for the closing lines and the exit status.
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,11 +32,14 @@ public:
     void record(CollectionRecord record) { records_.push_back(std::move(record)); }
     const std::vector<CollectionRecord>& records() const { return records_; }
 
-    // Names of the collections whose outcome was a failure, in visiting order.
+    // Names of the collections that failed or whose name was refused, in
+    // visiting order, each once even when the catalogue lists it twice.
     std::vector<std::string> failedCollections() const {
         std::vector<std::string> names;
         for (const CollectionRecord& r : records_) {
-            if (r.outcome == Outcome::failed) names.push_back(r.name);
+            if (r.outcome != Outcome::failed && r.outcome != Outcome::refusedName) continue;
+            if (std::find(names.begin(), names.end(), r.name) == names.end())
+                names.push_back(r.name);
         }
         return names;
     }

@@ -1,0 +1,37 @@
+#include "migrate/migrated_span.h"
+
+#include "app/context.h"
+#include "exec/commands.h"
+#include "migrate/table_names.h"
+#include "util/dates.h"
+#include "util/parsers.h"
+
+namespace {
+constexpr std::size_t summaryFields = 4;
+constexpr const char* dateTimePattern = "%Y-%m-%d %H:%M:%S";
+}  // namespace
+
+std::optional<MigratedSpan> readMigratedSpan(const OlapMigrator& migrator,
+                                             const std::string& collection) {
+    const QueryResult result =
+        migrator.getClickHouseQueryResult(rangeSummarySql(completedTableName(collection)));
+    if (result.fields.size() < summaryFields) return std::nullopt;
+
+    MigratedSpan span;
+    span.countText = result.fields[0];
+    span.count = parseLeadingInt64(result.fields[0]);
+    // server_time is in milliseconds; the decisions work in whole seconds.
+    span.first = parseLeadingInt64(result.fields[1]) / 1000;
+    span.last = parseLeadingInt64(result.fields[2]) / 1000;
+    span.firstOid = removeNewlines(result.fields[3]);
+    span.firstText = formatTime(span.first, dateTimePattern);
+    span.lastText = formatTime(span.last, dateTimePattern);
+    return span;
+}
+
+bool overlapsMigratedSpan(const MigratedSpan& span, std::int64_t start, std::int64_t end) {
+    const auto within = [&span](std::int64_t second) {
+        return span.first <= second && second <= span.last;
+    };
+    return within(start) || within(end) || (start <= span.first && end >= span.last);
+}
