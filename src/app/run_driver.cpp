@@ -9,7 +9,10 @@
 #include "app/catalogue.h"
 #include "app/context.h"
 #include "app/pid_file.h"
+#include "inspect/check.h"
+#include "inspect/drop.h"
 #include "util/log.h"
+#include "util/paths.h"
 
 namespace {
 bool claimSingleInstance() {
@@ -75,12 +78,14 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
     return failures.empty() ? 0 : 1;
 }
 
-int runCheck(const RunParameters& parameters, const ConnectionSettings&) {
+int runCheck(const RunParameters& parameters, const ConnectionSettings& settings) {
     setMigrationList(parameters.listFile);
+    checkMigrationCapacity(rootedPath(paths::clickhouseStorage), settings.nosqlIp,
+                           settings.nosqlUser, settings.nosqlPasswd);
     return 0;
 }
 
-int runDrop(const RunParameters& parameters, const ConnectionSettings&) {
+int runDrop(const RunParameters& parameters, const ConnectionSettings& settings) {
     if (parameters.listFile.empty()) {
         LOG_AS("main", "Please specify the file with the \"-f\" option");
         return 0;
@@ -90,5 +95,6 @@ int runDrop(const RunParameters& parameters, const ConnectionSettings&) {
         return 0;
     }
     setMigrationList(parameters.listFile);
+    dropCollections(settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd);
     return 0;
 }
