@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
+#include "exec/shell_quote.h"
 #include "rig.h"
 
 namespace qortest {
@@ -97,6 +99,101 @@ TEST(ThirtyDigitOptions, TextOptionsAreTakenAsTypedAndMatchNothing) {
     EXPECT_TRUE(names.logged("Input Table   : " + thirty));
     EXPECT_TRUE(sandbox.calls("mongoexport").empty());
     EXPECT_TRUE(sandbox.calls("mongosh").empty());
+}
+
+TEST(HugeListFile, OneHundredThousandNamesAreWalkedAndTheSelectedOneMigrates) {
+    const std::string collection = "tb_audit_log";
+    Sandbox sandbox;
+    ClickHouseEngine& engine = sandbox.useClickHouseEngine();
+    const std::size_t documents =
+        sandbox.generateCollection(collection, {.count = 400, .oldestSeconds = 1735689600,
+                                                .newestSeconds = 1735689600 + 3 * 86400})
+            .size();
+    std::string list;
+    for (int i = 0; i < 100000; ++i) {
+        if (i % 1000 == 0) list += "[module_" + std::to_string(i / 1000) + "]\n";
+        list += i == 54321 ? collection : "tb_listed_but_absent_" + std::to_string(i);
+        list += "\n";
+    }
+    const std::string path = sandbox.writeListFile("huge.txt", list).string();
+
+    const RunResult result = sandbox.run({"start", "-f", path, "-t", collection, "-w", "1"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_TRUE(result.logged("File Data"));
+    ASSERT_EQ(sandbox.calls("mongoexport").size(), 1u);
+    EXPECT_EQ(sandbox.calls("mongoexport")[0].option("--collection"), collection);
+    EXPECT_EQ(engine.count(collection), static_cast<std::int64_t>(documents));
+    EXPECT_EQ(engine.count("mig_" + collection + "_completed"), static_cast<std::int64_t>(documents));
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("/var/run/qor/qorolapmigrate.pid")));
+}
+
+std::string randomBytes(std::size_t count, std::uint32_t seed) {
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string bytes(count, '\0');
+    for (char& c : bytes) c = static_cast<char>(byte(generator));
+    return bytes;
+}
+
+// Short lines of name characters mixed with the shell's and the list
+// file's own special characters: some lines are plain names, most are not.
+std::string randomNameNoise(std::size_t count, std::uint32_t seed) {
+    static const std::string alphabet = "abcxyz019_.-;$`'\" \t\r[]#|&\\\n\n\n";
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+    std::string text(count, '\0');
+    for (char& c : text) c = alphabet[pick(generator)];
+    return text;
+}
+
+bool isPrintableAscii(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c > 0x7e) return false;
+    }
+    return true;
+}
+
+// Whatever the file holds, no byte of it that is not a plain name character
+// reaches a command line: such names are refused with a line of their own.
+void expectOnlyPlainNamesReachedTheShell(const Sandbox& sandbox) {
+    for (const RecordedCall& call : sandbox.calls()) {
+        for (const std::string& argument : call.argv) {
+            EXPECT_TRUE(isPrintableAscii(argument)) << call.joined();
+        }
+        const std::optional<std::string> collection = call.option("--collection");
+        if (collection) EXPECT_TRUE(isAcceptableCollectionName(*collection)) << *collection;
+    }
+}
+
+TEST(RandomListFile, EveryCommandCarriesOnWithoutCrashOrInjection) {
+    Sandbox sandbox;
+    for (std::uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const std::string noise = randomBytes(16384, seed);
+        // The bare noise, the same under a header, which turns every line of
+        // it into a collection name, and name-like noise under a header.
+        for (const std::string& text :
+             {noise, "[qor]\n" + noise, "[qor]\n" + randomNameNoise(2048, seed)}) {
+            const std::string path = sandbox.writeListFile("drop_noise.txt", text).string();
+
+            const RunResult start = sandbox.run({"start", "-f", path, "-w", "1"});
+            EXPECT_TRUE(start.exitStatus == 0 || start.exitStatus == 1) << start.exitStatus;
+            EXPECT_TRUE(start.logged("File Data"));
+            EXPECT_TRUE(start.logged("**************** Migration End ****************"));
+            EXPECT_EQ(start.exitStatus == 1,
+                      start.out.find("Migration finished with failures : ") != std::string::npos);
+
+            const RunResult check = sandbox.run({"check", "-f", path});
+            EXPECT_EQ(check.exitStatus, 0) << check.err;
+
+            const RunResult drop = sandbox.run({"drop", "-f", path}, "yes\n");
+            EXPECT_EQ(drop.exitStatus, 0) << drop.err;
+            EXPECT_NE(drop.out.find("DROP Collection List"), std::string::npos);
+        }
+    }
+    EXPECT_FALSE(sandbox.calls("mongosh").empty()) << "no name of the noise was plain enough to try";
+    expectOnlyPlainNamesReachedTheShell(sandbox);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("/var/run/qor/qorolapmigrate.pid")));
 }
 
 }  // namespace
