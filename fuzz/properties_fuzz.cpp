@@ -16,6 +16,7 @@
 #include "util/paths.h"
 
 namespace {
+std::string scratchRoot;
 std::string configDirectory;
 
 void writeConfig(const std::string& name, const std::string& text) {
@@ -32,8 +33,11 @@ bool isTrimmedOneLine(const std::string& value) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char root[] = "/tmp/qor-properties-fuzz-XXXXXX";
+    // Memory-backed: every input is written to three files and read back.
+    char root[] = "/dev/shm/qor-properties-fuzz-XXXXXX";
     if (mkdtemp(root) == nullptr) std::abort();
+    scratchRoot = root;
+    std::atexit([] { std::filesystem::remove_all(scratchRoot); });
     setenv("QOROLAPMIGRATE_ROOT", root, 1);
     configDirectory = rootedPath(paths::configDirectory);
     std::filesystem::create_directories(configDirectory);
