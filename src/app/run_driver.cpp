@@ -60,8 +60,10 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
             parameters.product, parameters.table, parameters.interval, parameters.listFile,
             parameters.diskLimit, parameters.memoryLimit, parameters.retryMode,
             parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime);
+        migrator->setLastsnowflakeId(settings.rdbHost, settings.rdbUser, settings.rdbPassword);
         setMigrationList(migrator->listFile);
         migrator->generalTableMigration();
+        migrator->reportTableMigration();
         LOG_AS("main", "**************** Migration End ****************");
         failures = migrator->runReport().failedCollections();
         if (!failures.empty()) {
@@ -69,6 +71,10 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
         }
     } catch (const std::exception& error) {
         LOG_AS("main", "Error: ", error.what());
+        removePidFile();
+        return 1;
+    } catch (...) {
+        LOG_AS("main", "Error: unknown error");
         removePidFile();
         return 1;
     }

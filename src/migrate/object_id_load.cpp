@@ -1,0 +1,74 @@
+// The batched load of a collection through its ObjectId list: export the ids
+// of the wanted window to the work files, then one export-and-load pipeline
+// per batch of ids.
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/context.h"
+#include "exec/commands.h"
+#include "migrate/object_id_list.h"
+#include "util/dates.h"
+#include "util/log.h"
+#include "util/paths.h"
+
+namespace {
+// Opened for appending, so a list an earlier export left behind stays as it
+// is until the export itself overwrites it.
+bool canWrite(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr) return false;
+    return std::fclose(file) == 0;
+}
+}  // namespace
+
+std::int32_t OlapMigrator::exportObjectIdList(const std::string& collection,
+                                              const std::string& lower,
+                                              const std::string& upper) const {
+    const std::string tempFile = rootedPath(paths::oidTempFile);
+    const std::string listFile = rootedPath(paths::oidListFile);
+    // A work file that cannot be written must not pass for an empty window.
+    if (!canWrite(tempFile)) {
+        LOG("Cannot write the work file ", tempFile);
+        return -1;
+    }
+    const CommandOutput exported = executeCommand(
+        objectIdListExportCommand(mongoLogin(), collection, lower, upper,
+                                  makeObjectIdFromTime(exportFloorTime)),
+        host_);
+    if (!exported.status.succeeded()) {
+        LOG(collection, " ObjectId list export failed (mongoexport exit ", exported.status.code, ")");
+        return -1;
+    }
+    return extractObjectIds(tempFile, listFile);
+}
+
+bool OlapMigrator::tb_base_report_data_migration(const std::string& collection) const {
+    const std::string listFile = rootedPath(paths::oidListFile);
+    bool everyBatchMoved = true;
+    {
+        std::ifstream list(listFile);
+        if (!list) {
+            LOG("Cannot read the work file ", listFile);
+            everyBatchMoved = false;
+        }
+        ObjectIdBatchReader reader(list, batchCount);
+        ObjectIdBatch batch;
+        while (reader.next(batch)) {
+            if (memoryLimitSet != 0) checkClickHouseMemory();
+            if (executeMigrationCommand(collection, batch.upper, batch.lower)) {
+                LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration completed");
+            } else {
+                LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration failed");
+                everyBatchMoved = false;
+            }
+        }
+        if (list.bad()) {
+            LOG("Cannot read the work file ", listFile);
+            everyBatchMoved = false;
+        }
+    }
+    std::remove(rootedPath(paths::oidTempFile).c_str());
+    std::remove(listFile.c_str());
+    return everyBatchMoved;
+}
