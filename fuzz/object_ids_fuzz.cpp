@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,6 +19,7 @@
 #include "migrate/object_id_list.h"
 
 namespace {
+std::string scratchDirectory;
 std::string inputPath;
 std::string outputPath;
 
@@ -57,6 +59,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Memory-backed when the machine has it: every input is written and read back.
     char directory[] = "/dev/shm/qor-object-ids-fuzz-XXXXXX";
     if (mkdtemp(directory) == nullptr) std::abort();
+    scratchDirectory = directory;
+    std::atexit([] { std::filesystem::remove_all(scratchDirectory); });
     inputPath = std::string(directory) + "/oid_temp.txt";
     outputPath = std::string(directory) + "/oid_list.txt";
     return 0;
