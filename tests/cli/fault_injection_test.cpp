@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -192,6 +193,43 @@ TEST(DiskGuardFault, LimitReachedBetweenCollectionsStopsTheRunAndANewRunGoesOn) 
     expectHoldsFixture(engine, "tb_audit_log", first);
     expectHoldsFixture(engine, "tb_backup_log", second);
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("/var/run/qor/qorolapmigrate.pid")));
+}
+
+TEST(WorkFileFault, UnwritableTmpFailsOnlyTheListLoadAndANewRunCompletesIt) {
+    Sandbox sandbox;
+    ClickHouseEngine& engine = sandbox.useClickHouseEngine();
+    const std::size_t general = sandbox.generateCollection(
+        "tb_audit_log", {.count = 200, .oldestSeconds = fixtureStart, .newestSeconds = fixtureStart + day}).size();
+    // The list load only reaches back 732 days, so these documents are recent.
+    const std::int64_t now = std::time(nullptr);
+    const std::size_t listed = sandbox.generateCollection(
+        "tb_base_report_data", {.count = 130, .oldestSeconds = now - 10 * day,
+                                .newestSeconds = now - day, .dataDate = true}).size();
+    const std::string list =
+        sandbox.writeListFile("list.txt", "[qor]\ntb_audit_log\n[report]\ntb_base_report_data\n").string();
+
+    // Root ignores permissions; a plain file where the directory should be
+    // stops every file from being created below it, for root too.
+    const std::filesystem::path tmp = sandbox.path("/tmp");
+    std::filesystem::remove_all(tmp);
+    sandbox.writeFile("tmp", "not a directory\n");
+
+    const RunResult blocked = sandbox.run({"start", "-f", list, "-n", "50", "-w", "1"});
+    EXPECT_EQ(blocked.exitStatus, 1) << blocked.out << blocked.err;
+    EXPECT_TRUE(blocked.logged("Cannot write the work file " + sandbox.path("/tmp/oid_temp.txt").string()))
+        << blocked.out;
+    EXPECT_TRUE(blocked.logged("Migration finished with failures : tb_base_report_data")) << blocked.out;
+    expectHoldsFixture(engine, "tb_audit_log", general);
+    EXPECT_EQ(engine.count("tb_base_report_data"), 0);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("/var/run/qor/qorolapmigrate.pid")));
+
+    std::filesystem::remove(tmp);
+    std::filesystem::create_directory(tmp);
+    const RunResult resumed = sandbox.run({"start", "-f", list, "-n", "50", "-w", "1"});
+    EXPECT_EQ(resumed.exitStatus, 0) << resumed.out << resumed.err;
+    expectHoldsFixture(engine, "tb_audit_log", general);
+    expectHoldsFixture(engine, "tb_base_report_data", listed);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("/tmp/oid_list.txt")));
 }
 
 }  // namespace
