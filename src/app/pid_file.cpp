@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,9 +15,30 @@
 
 namespace {
 std::string pidFilePath() { return rootedPath(paths::pidFile); }
+
+// Runs starting at the same moment take turns at the PID file. Without
+// this, one could read the file while another has created it but not yet
+// written its id, or judge a killed run's file stale and delete it just
+// after another run put its own in place; either way both would migrate.
+class PidDirectoryLock {
+public:
+    PidDirectoryLock()
+        : fd_(open(rootedPath(paths::pidDirectory).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~PidDirectoryLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    PidDirectoryLock(const PidDirectoryLock&) = delete;
+    PidDirectoryLock& operator=(const PidDirectoryLock&) = delete;
+
+private:
+    int fd_;
+};
 }  // namespace
 
 bool isAlreadyRunning() {
+    const PidDirectoryLock turn;
     std::ifstream file(pidFilePath());
     if (!file.is_open()) return false;
     long long pid = 0;
@@ -31,6 +53,7 @@ bool isAlreadyRunning() {
 }
 
 PidFileWrite writePidFile() {
+    const PidDirectoryLock turn;
     const int fd = open(pidFilePath().c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
         if (errno == EEXIST) return PidFileWrite::taken;

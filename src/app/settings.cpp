@@ -18,9 +18,14 @@ std::string trimBlanks(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// Opening alone is not enough: a directory in the file's place opens and
+// then fails on the first read, and must be reported like a missing file
+// rather than pass for one whose keys are all empty.
 bool isReadable(const std::string& path) {
     std::ifstream file(path);
-    return file.is_open();
+    if (!file.is_open()) return false;
+    file.peek();
+    return !file.bad();
 }
 }  // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
 // Everything a test of the tool needs from the rig, in one include.
 
+#include "background_run.h"
 #include "clickhouse_engine.h"
 #include "log_lines.h"
 #include "mongo_fixture.h"

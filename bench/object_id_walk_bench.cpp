@@ -1,0 +1,35 @@
+// Walks an ObjectId list in batches the way the report pass does, with a
+// host whose pipelines only count, so that the figure is the walk's own:
+// prints the seconds, the batches and the peak memory of this process.
+// The list is the work file below QOROLAPMIGRATE_ROOT, and is removed at
+// the end as in a run. Usage: object_id_walk_bench BATCH_COUNT
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/context.h"
+#include "peak_memory.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s BATCH_COUNT\n", argv[0]);
+        return 2;
+    }
+    // Three log lines per batch would drown the figure.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+    long pipelines = 0;
+    Host host = realHost();
+    host.runPipeline = [&pipelines](const std::string&, const std::string&) {
+        ++pipelines;
+        return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
+    };
+    const OlapMigrator migrator("127.0.0.1", "u", "p", "127.0.0.1", "u", "p", "", "", "", "", 24,
+                                "", 90, 50, 0, std::atoi(argv[1]), 0, 10, host);
+    const auto start = std::chrono::steady_clock::now();
+    const bool walked = migrator.tb_base_report_data_migration("tb_base_report_data");
+    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "seconds=%.3f batches=%ld peak_kib=%ld\n", spent.count(), pipelines,
+                 peakResidentKiB());
+    return walked ? 0 : 1;
+}
