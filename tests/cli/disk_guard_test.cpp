@@ -69,16 +69,5 @@ TEST_F(DiskGuard, ALimitOfZeroOnlyReportsTheUsage) {
     EXPECT_EQ(messages.back(), "**************** Migration End ****************");
 }
 
-TEST_F(DiskGuard, StorageThatCannotBeMeasuredLetsTheRunGoOn) {
-    std::filesystem::remove_all(storage());
-    const RunResult result = start("1");
-    EXPECT_EQ(result.exitStatus, 0) << result.out;
-    EXPECT_NE(result.err.find("Error: Unable to get file system statistics for " +
-                              storage().string() + "\n"),
-              std::string::npos)
-        << result.err;
-    EXPECT_TRUE(result.logged("tb_audit_log collection size is zero. continue"));
-}
-
 }  // namespace
 }  // namespace qortest

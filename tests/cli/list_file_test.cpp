@@ -71,18 +71,6 @@ TEST(ListFile, HeadersWithoutEntriesSelectNothing) {
     EXPECT_TRUE(sandbox.calls("mongosh").empty());
 }
 
-TEST(ListFile, ProductAndTableFiltersApplyToTheListedSections) {
-    Sandbox sandbox;
-    const std::string list = "[qor]\ntb_audit_log\n[misc]\ntb_audit_log\ntb_backup_log\n";
-    sandbox.answerClickHouse({{"_completed", "0\t0\t0\t\n"}});
-    const std::string path = sandbox.writeListFile("list.txt", list);
-    const RunResult byProduct = sandbox.run({"start", "-w", "1", "-f", path, "-p", "misc"});
-    EXPECT_EQ(visited(byProduct), (Lines{"tb_audit_log", "tb_backup_log"}));
-    const RunResult byBoth =
-        sandbox.run({"start", "-w", "1", "-f", path, "-p", "misc", "-t", "tb_backup_log"});
-    EXPECT_EQ(visited(byBoth), Lines{"tb_backup_log"});
-}
-
 TEST(ListFile, AMissingFileEndsTheRunWithStatusOne) {
     Sandbox sandbox;
     const std::string missing = (sandbox.root() / "lists" / "absent.txt").string();

@@ -207,15 +207,6 @@ TEST_F(ReportMigration, FailedLoadFailsTheRun) {
     EXPECT_GT(countContaining(result.messages(), "tb_report_data table migration failed (mongoexport exit 1"), 0u);
 }
 
-TEST_F(ReportMigration, MissingWorkDirectoryFailsTheBaseReportData) {
-    std::filesystem::remove_all(sandbox.path("/tmp"));
-    const RunResult result = start({"-t", "tb_base_report_data"});
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_TRUE(result.logged("Cannot write the work file " + sandbox.path("/tmp/oid_temp.txt").string()));
-    EXPECT_TRUE(result.logged("Migration finished with failures : tb_base_report_data"));
-    EXPECT_EQ(engine.count("tb_base_report_data"), 0);
-}
-
 // The hand-off needs only a run: one that selects no collection will do.
 class SnowflakeHandoff : public ::testing::Test {
 protected:

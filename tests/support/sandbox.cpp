@@ -181,8 +181,6 @@ void Sandbox::linkProgram(const std::string& name, const std::filesystem::path& 
     std::filesystem::create_symlink(target, link);
 }
 
-void Sandbox::removeProgram(const std::string& name) { std::filesystem::remove(root_ / "bin" / name); }
-
 void Sandbox::setEnv(const std::string& name, const std::string& value) {
     overrides_[name] = value;
     std::erase(removed_, name);

@@ -111,9 +111,8 @@ public:
     void answerClickHouse(const std::vector<CannedAnswer>& answers);
     ClickHouseEngine& useClickHouseEngine();
     PostgresServer& usePostgresServer();
-    // Puts `target` in the tool's PATH as `name` (or takes `name` away).
+    // Puts `target` in the tool's PATH as `name`.
     void linkProgram(const std::string& name, const std::filesystem::path& target);
-    void removeProgram(const std::string& name);
 
     // Environment of the tool and its children, on top of the defaults.
     void setEnv(const std::string& name, const std::string& value);

@@ -64,8 +64,4 @@ TEST(SetMigrationList, ReplacesTheWholeCatalogueAndLogsTheText) {
     migrationList = saved;
 }
 
-TEST(SetMigrationListDeathTest, MissingFileEndsTheProcess) {
-    EXPECT_EXIT(setMigrationList("/nonexistent/list.txt"), ::testing::ExitedWithCode(1),
-                "");
-}
 }  // namespace

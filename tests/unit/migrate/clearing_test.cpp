@@ -28,18 +28,6 @@ TEST(DeleteOriginalTable, EmptiesTheCompletedTableAndDeletesUpToTheNewestDocumen
                            "toUnixTimestamp(toDateTime('2024-03-05 10:20:30', 'UTC'))\"");
 }
 
-TEST(DeleteOriginalTable, ReportRowsAreDatedByCreateTime) {
-    FakeHost fake;
-    fake.answer("mongosh", "[ { create_time: ISODate('2024-03-02T08:00:00.000Z') } ]\n");
-    const auto migrator = makeTestMigrator(fake);
-    StdoutCapture out;
-    EXPECT_TRUE(migrator->deleteOriginalTable("tb_report_data", "report"));
-    EXPECT_EQ(fake.commands().back(),
-              clickhouse + "\"DELETE FROM tb_report_data WHERE "
-                           "toUnixTimestamp(toDateTime(create_time, 'UTC')) <= "
-                           "toUnixTimestamp(toDateTime('2024-03-02 08:00:00', 'UTC'))\"");
-}
-
 TEST(DeleteOriginalTable, AnEmptyCollectionLeavesClickHouseAlone) {
     FakeHost fake;
     const auto migrator = makeTestMigrator(fake);

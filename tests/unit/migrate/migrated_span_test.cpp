@@ -38,18 +38,6 @@ TEST(ReadMigratedSpan, AnEmptyCompletedTableReadsAsNothingMigrated) {
     EXPECT_EQ(span->firstOid, "");
 }
 
-TEST(ReadMigratedSpan, AsksTheCompletedTableOfTheClickHouseName) {
-    FakeHost fake;
-    fake.answer("min(oid) from", "0\t0\t0\t\n");
-    const auto migrator = makeTestMigrator(fake);
-    readMigratedSpan(*migrator, "tb_j4_alert_log");
-    ASSERT_EQ(fake.commands().size(), 1u);
-    EXPECT_EQ(fake.commands()[0],
-              "clickhouse-client -h ch.test --port=8820 -u cuser --password='cpass' "
-              "--query=\"select count(), min(server_time), max(server_time), min(oid) from "
-              "mig_tb_zq_alert_log_completed\"");
-}
-
 TEST(ReadMigratedSpan, FewerThanFourFieldsGiveNothing) {
     EXPECT_FALSE(spanFrom(""));
     EXPECT_FALSE(spanFrom("5\n"));

@@ -57,14 +57,6 @@ TEST(ExecuteMigrationCommand, BothExitStatusesDecideWhetherTheDataMoved) {
     }
 }
 
-TEST(ExecuteMigrationCommand, ExportsIntoTheStagingTableOfTheClickHouseName) {
-    FakeHost fake;
-    const auto migrator = makeTestMigrator(fake);
-    StdoutCapture out;
-    migrator->executeMigrationCommand("tb_j4_alert_log", "", "");
-    EXPECT_EQ(fake.commands(), Lines{exportOfJ4 + " | " + loadOfJ4});
-}
-
 TEST(ExecuteMigrationCommand, BoundsBecomeTheExportFilterUpperFirst) {
     const std::string upper = "65a1d27fffffffffffffffff";
     const std::string lower = "659dde000000000000000000";

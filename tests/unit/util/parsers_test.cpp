@@ -16,28 +16,8 @@ TEST(SplitByTab, KeepsNewlinesAndDropsEmptyPieces) {
     EXPECT_EQ(splitByTab("1\t2\n3\t4\n"), (Names{"1", "2\n3", "4\n"}));
 }
 
-TEST(ParseSectionList, ReadsSectionsInFileOrder) {
-    const ProductCatalogue catalogue =
-        parseSectionList("[zq]\ntb_j4_alert_log\n#tb_j4_is_log\n[hux]\ntb_hux_snapshot\n");
-    ASSERT_EQ(catalogue.size(), 2u);
-    EXPECT_EQ(catalogue[0].at("zq"), Names{"tb_j4_alert_log"});
-    EXPECT_EQ(catalogue[1].at("hux"), Names{"tb_hux_snapshot"});
-}
-
-TEST(ParseSectionList, RemovesBlanksTabsAndCarriageReturnsEverywhere) {
-    const ProductCatalogue catalogue =
-        parseSectionList(" [ qor ] \r\n\t tb_audit _log \r\n#[qor]\r\ntb_backup_log\r\n");
-    ASSERT_EQ(catalogue.size(), 1u);
-    EXPECT_EQ(catalogue[0].at("qor"), (Names{"tb_audit_log", "tb_backup_log"}));
-}
-
-TEST(ParseSectionList, IgnoresNamesOutsideANamedSection) {
-    EXPECT_TRUE(parseSectionList("tb_audit_log\ntb_backup_log\n").empty());
-    const ProductCatalogue catalogue = parseSectionList("[]\ntb_lost\n[qor]\ntb_kept");
-    ASSERT_EQ(catalogue.size(), 1u);
-    EXPECT_EQ(catalogue[0].at("qor"), Names{"tb_kept"});
-}
-
+// Comments, blanks, carriage returns and names before any header show in
+// tests/cli/list_file_test.cpp through the real binary.
 TEST(ParseSectionList, KeepsEmptyClosedSectionsAndRepeatedKeys) {
     const ProductCatalogue catalogue = parseSectionList("[a]\n[qor]\nx\n[qor]\ny\n[tail]\n");
     // "[a]" is closed by the next header and kept without names; the last
