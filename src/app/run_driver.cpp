@@ -34,6 +34,18 @@ std::string joinNames(const std::vector<std::string>& names) {
     return joined;
 }
 
+// The description of the error being handled; anything that is not a
+// standard error still ends the run the same way.
+std::string describeCurrentError() {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
 // A rehearsal reads as a real run does and writes nothing; the passwords
 // it would have passed are masked in the commands it shows instead.
 Host runHost(const RunParameters& parameters, const ConnectionSettings& settings) {
@@ -84,12 +96,8 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
         if (!failures.empty()) {
             LOG_AS("main", "Migration finished with failures : ", joinNames(failures));
         }
-    } catch (const std::exception& error) {
-        LOG_AS("main", "Error: ", error.what());
-        removePidFile();
-        return 1;
     } catch (...) {
-        LOG_AS("main", "Error: unknown error");
+        LOG_AS("main", "Error: ", describeCurrentError());
         removePidFile();
         return 1;
     }

@@ -61,25 +61,25 @@ std::string documentObjectId(std::string_view line) {
     return std::string(line.substr(at + marker.size(), 24));
 }
 
-std::vector<std::string> generateDocuments(const GeneratedDocuments& spec) {
+std::vector<std::string> generateDocuments(const GeneratedDocuments& shape) {
     std::vector<std::string> lines;
-    lines.reserve(spec.count);
-    const std::int64_t span = spec.newestSeconds - spec.oldestSeconds;
-    for (std::size_t i = 0; i < spec.count; ++i) {
+    lines.reserve(shape.count);
+    const std::int64_t span = shape.newestSeconds - shape.oldestSeconds;
+    for (std::size_t i = 0; i < shape.count; ++i) {
         const std::int64_t seconds =
-            spec.count == 1 ? spec.oldestSeconds
-                            : spec.oldestSeconds + span * static_cast<std::int64_t>(i) /
-                                                       static_cast<std::int64_t>(spec.count - 1);
+            shape.count == 1 ? shape.oldestSeconds
+                            : shape.oldestSeconds + span * static_cast<std::int64_t>(i) /
+                                                       static_cast<std::int64_t>(shape.count - 1);
         std::string line = "{\"_id\":{\"$oid\":\"" + objectIdAt(seconds, static_cast<std::uint32_t>(i + 1)) + "\"}";
-        if (spec.createTime) {
-            line += ",\"create_time\":{\"$date\":\"" + isoUtc(seconds + spec.createTimeShift) + "\"}";
+        if (shape.createTime) {
+            line += ",\"create_time\":{\"$date\":\"" + isoUtc(seconds + shape.createTimeShift) + "\"}";
         }
-        if (spec.dataDate) {
-            line += ",\"data_date\":{\"$date\":\"" + isoUtc(seconds + spec.dataDateShift) + "\"}";
+        if (shape.dataDate) {
+            line += ",\"data_date\":{\"$date\":\"" + isoUtc(seconds + shape.dataDateShift) + "\"}";
         }
         const std::string n = std::to_string(i + 1);
-        if (spec.mergeSeq == MergeSeq::text) line += ",\"merge_seq\":\"" + n + "\"";
-        if (spec.mergeSeq == MergeSeq::number) line += ",\"merge_seq\":" + n;
+        if (shape.mergeSeq == MergeSeq::text) line += ",\"merge_seq\":\"" + n + "\"";
+        if (shape.mergeSeq == MergeSeq::number) line += ",\"merge_seq\":" + n;
         line += ",\"n\":" + n + "}";
         lines.push_back(std::move(line));
     }

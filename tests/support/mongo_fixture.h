@@ -46,7 +46,7 @@ struct GeneratedDocuments {
 };
 
 // Fixture lines, oldest first; document i (from 0) also carries "n": i + 1.
-std::vector<std::string> generateDocuments(const GeneratedDocuments& spec);
+std::vector<std::string> generateDocuments(const GeneratedDocuments& shape);
 
 // Writes a collection file: lines sorted newest first, each ended by '\n'.
 void writeCollectionFile(const std::filesystem::path& file, std::vector<std::string> lines);

@@ -134,8 +134,8 @@ void Sandbox::writeCollection(const std::string& name, std::vector<std::string> 
     writeCollectionFile(mongoDirectory() / (name + ".jsonl"), std::move(documents));
 }
 
-std::vector<std::string> Sandbox::generateCollection(const std::string& name, const GeneratedDocuments& spec) {
-    std::vector<std::string> lines = generateDocuments(spec);
+std::vector<std::string> Sandbox::generateCollection(const std::string& name, const GeneratedDocuments& shape) {
+    std::vector<std::string> lines = generateDocuments(shape);
     writeCollection(name, lines);
     return lines;
 }

@@ -102,7 +102,7 @@ public:
     // ObjectId _id; they are stored newest first whatever order they come in.
     void writeCollection(const std::string& name, std::vector<std::string> documents);
     // Returns the generated lines, oldest first.
-    std::vector<std::string> generateCollection(const std::string& name, const GeneratedDocuments& spec);
+    std::vector<std::string> generateCollection(const std::string& name, const GeneratedDocuments& shape);
     void setStorageSize(const std::string& name, std::uint64_t bytes);
     // The stored lines, newest first; nullopt when the collection does not exist.
     std::optional<std::vector<std::string>> collection(const std::string& name) const;
