@@ -3,21 +3,27 @@
 // output, the ClickHouse disk filling up between two collections. Each run
 // must end with the status the tool defines and a line that says what
 // happened, and after recovery ClickHouse must hold every document of the
-// fixture exactly once.
+// fixture exactly once. A run killed in the middle or started twice at the
+// same moment must come to the same end through the single-instance guard
+// and the already-migrated tests.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <thread>
 
 #include "rig.h"
 
 namespace qortest {
 namespace {
+
+using namespace std::chrono_literals;
 
 constexpr std::int64_t day = 86400;
 constexpr std::int64_t fixtureStart = 1735689600;  // 2025-01-01 00:00:00 UTC
@@ -36,6 +42,14 @@ void expectHoldsFixture(const ClickHouseEngine& engine, const std::string& colle
     EXPECT_EQ(engine.count(collection), static_cast<std::int64_t>(documents));
     EXPECT_EQ(engine.count("mig_" + collection + "_completed"), static_cast<std::int64_t>(documents));
     EXPECT_EQ(engine.value("select uniqExact(oid) from " + collection), std::to_string(documents));
+}
+
+// Puts a shell wrapper around the exporter double in its place on PATH.
+void wrapExporter(Sandbox& sandbox, const std::string& name, const std::string& body) {
+    const std::filesystem::path exporter = sandbox.writeFile(
+        name, "#!/bin/sh\n\"" + (rig::fakesBin() / "mongoexport").string() + "\" \"$@\"" + body);
+    std::filesystem::permissions(exporter, std::filesystem::perms::owner_all);
+    sandbox.linkProgram("mongoexport", exporter);
 }
 
 void emptyTables(const ClickHouseEngine& engine, const std::string& collection) {
@@ -167,13 +181,9 @@ TEST(DiskGuardFault, LimitReachedBetweenCollectionsStopsTheRunAndANewRunGoesOn) 
 
     // The first export lands 700 KiB on the 1 MiB disk, as loaded data would.
     const std::filesystem::path filling = storage / "filled-by-the-first-load";
-    const std::filesystem::path exporter = sandbox.writeFile(
-        "exporter-filling-the-disk",
-        "#!/bin/sh\n\"" + (rig::fakesBin() / "mongoexport").string() + "\" \"$@\"\nstatus=$?\n" +
-            "[ -e '" + filling.string() + "' ] || /usr/bin/head -c 716800 /dev/zero > '" +
-            filling.string() + "'\nexit $status\n");
-    std::filesystem::permissions(exporter, std::filesystem::perms::owner_all);
-    sandbox.linkProgram("mongoexport", exporter);
+    wrapExporter(sandbox, "exporter-filling-the-disk",
+                 "\nstatus=$?\n[ -e '" + filling.string() + "' ] || /usr/bin/head -c 716800 /dev/zero > '" +
+                     filling.string() + "'\nexit $status\n");
 
     const RunResult stopped = sandbox.run({"start", "-f", list, "-dl", "50", "-w", "1"});
     EXPECT_EQ(stopped.exitStatus, 1) << stopped.out << stopped.err;
@@ -230,6 +240,91 @@ TEST(WorkFileFault, UnwritableTmpFailsOnlyTheListLoadAndANewRunCompletesIt) {
     expectHoldsFixture(engine, "tb_audit_log", general);
     expectHoldsFixture(engine, "tb_base_report_data", listed);
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("/tmp/oid_list.txt")));
+}
+
+TEST(KilledRun, StaleLockIsClearedTheHalfIsReportedAndRetryCompletes) {
+    const std::string collection = "tb_audit_log";
+    Sandbox sandbox;
+    ClickHouseEngine& engine = sandbox.useClickHouseEngine();
+    // About 9.5 MB for the first 100,000 documents: more than the stand-in
+    // takes in before it commits a first part of the insert.
+    const std::size_t documents =
+        sandbox.generateCollection(collection, {.count = 150000, .oldestSeconds = fixtureStart,
+                                                .newestSeconds = fixtureStart + 30 * 86400,
+                                                .createTime = true})
+            .size();
+    // The exporter hands over 100,000 documents and then hangs, which holds
+    // the run in the middle of its migration for as long as the test needs.
+    wrapExporter(sandbox, "exporter-that-hangs", " | { /usr/bin/head -n 100000; exec /bin/sleep 600; }\n");
+
+    const std::filesystem::path pidFile = sandbox.path("/var/run/qor/qorolapmigrate.pid");
+    {
+        BackgroundRun run(sandbox, {"start", "-t", collection, "-w", "1"});
+        ASSERT_TRUE(run.waitForOutput(collection + " table migration start", 30s)) << run.outputSoFar();
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (engine.count("mig_" + collection + "_completed") == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_GT(engine.count("mig_" + collection + "_completed"), 0) << "nothing arrived before the kill";
+        run.signalGroup(SIGKILL);
+        const RunResult killed = run.finish();
+        EXPECT_EQ(killed.exitStatus, 128 + SIGKILL);
+    }
+    const std::int64_t arrived = engine.count("mig_" + collection + "_completed");
+    EXPECT_LT(arrived, static_cast<std::int64_t>(documents));
+    ASSERT_TRUE(std::filesystem::exists(pidFile)) << "a killed run leaves its PID file";
+
+    sandbox.linkProgram("mongoexport", rig::fakesBin() / "mongoexport");
+    const RunResult again = sandbox.run({"start", "-t", collection, "-w", "1"});
+    EXPECT_EQ(again.exitStatus, 0) << again.out << again.err;
+    EXPECT_EQ(again.err.find("already running"), std::string::npos) << again.err;
+    EXPECT_TRUE(loggedStartingWith(again, "[WARN] " + collection + " collection already migrated data."))
+        << again.out;
+    EXPECT_TRUE(loggedStartingWith(again, "[WARN] The migrated data and mongo db data are different."));
+    EXPECT_EQ(engine.count("mig_" + collection + "_completed"), arrived);
+    EXPECT_FALSE(std::filesystem::exists(pidFile));
+
+    const RunResult retry = sandbox.run({"retry", "-t", collection, "-w", "1"});
+    EXPECT_EQ(retry.exitStatus, 0) << retry.out << retry.err;
+    expectHoldsFixture(engine, collection, documents);
+    EXPECT_FALSE(std::filesystem::exists(pidFile));
+}
+
+TEST(ConcurrentStart, ExactlyOneOfTwoRunsMigrates) {
+    const std::string collection = "tb_audit_log";
+    Sandbox sandbox;
+    ClickHouseEngine& engine = sandbox.useClickHouseEngine();
+    const std::size_t documents =
+        sandbox.generateCollection(collection, {.count = 500, .oldestSeconds = fixtureStart,
+                                                .newestSeconds = fixtureStart + 86400})
+            .size();
+
+    // The pause after the collection keeps the winner busy well after the
+    // loser has looked at the lock.
+    const std::vector<std::string> args = {"start", "-t", collection, "-w", "3"};
+    BackgroundRun first(sandbox, args);
+    BackgroundRun second(sandbox, args);
+    const RunResult results[] = {first.finish(), second.finish()};
+
+    int migrated = 0;
+    int refused = 0;
+    for (const RunResult& result : results) {
+        if (result.exitStatus == 0) {
+            ++migrated;
+            EXPECT_TRUE(result.logged("**************** Migration End ****************")) << result.out;
+        } else {
+            ++refused;
+            EXPECT_EQ(result.exitStatus, 1);
+            EXPECT_EQ(result.err, "already running !!\n");
+            EXPECT_FALSE(result.logged(collection + " table migration start"));
+        }
+    }
+    EXPECT_EQ(migrated, 1);
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(sandbox.calls("mongoexport").size(), 1u);
+    expectHoldsFixture(engine, collection, documents);
+    EXPECT_FALSE(std::filesystem::exists(sandbox.path("/var/run/qor/qorolapmigrate.pid")));
 }
 
 }  // namespace
