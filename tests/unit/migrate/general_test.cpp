@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/catalogue.h"
-#include "fake_host.h"
-#include "log_capture.h"
-#include "test_migrator.h"
+#include "pass_fixture.h"
 
 // The branches of the pass run through the real binary in
 // tests/cli/general_migration_test.cpp; here are the cases those scenarios
@@ -22,51 +19,11 @@ const std::string nothingMigrated = "0\t0\t0\t\n";
 const std::string migratedUpToJan9 =
     "1500\t1704067200000\t1704844799999\t659200800000000000000000\n";
 
-class GeneralTableMigration : public ::testing::Test {
+class GeneralTableMigration : public PassFixture {
 protected:
-    void SetUp() override {
-        saved_ = migrationList;
-        migrationList = {{{"qor", {"tb_audit_log"}}}};
-        fake.fileSystem = FileSystemFigures{1000, 4096, 500, 400};
-        fake.answer("SELECT count() as cnt", "40\t40\n");
-    }
-    void TearDown() override { migrationList = saved_; }
-
-    void summary(const std::string& collection, const std::string& reply) {
-        fake.answer("min(oid) from mig_" + collection + "_completed\"", reply);
-    }
-    void oldest(const std::string& collection, const std::string& reply) {
-        fake.answer("db." + collection + ".find({}, {_id: 1}).sort({_id: 1})", reply);
-    }
-
-    // Runs the pass and hands back every line it printed.
-    std::vector<LoggedLine> pass(const TestRun& run = {}) {
-        migrator_ = makeTestMigrator(fake, run);
-        StdoutCapture out;
-        migrator_->generalTableMigration();
-        return out.lines();
-    }
-    Lines messages(const TestRun& run = {}) {
-        Lines texts;
-        for (const LoggedLine& line : pass(run)) texts.push_back(line.message);
-        return texts;
-    }
-    std::vector<Outcome> outcomes() const {
-        std::vector<Outcome> found;
-        for (const CollectionRecord& r : migrator_->runReport().records())
-            found.push_back(r.outcome);
-        return found;
-    }
-    const std::vector<CollectionRecord>& records() const {
-        return migrator_->runReport().records();
-    }
-    std::vector<std::string> pipelines() const { return fake.commandsContaining("mongoexport"); }
-
-    FakeHost fake;
-
-private:
-    ProductCatalogue saved_;
-    std::unique_ptr<OlapMigrator> migrator_;
+    GeneralTableMigration()
+        : PassFixture(&OlapMigrator::generalTableMigration, {{{"qor", {"tb_audit_log"}}}}) {}
+    std::vector<LoggedLine> pass(const TestRun& parameters = {}) { return run(parameters); }
 };
 
 TEST_F(GeneralTableMigration, AMigratedCollectionSettlesWaitsAndRecordsItsTime) {

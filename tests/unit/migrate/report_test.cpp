@@ -3,12 +3,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "app/catalogue.h"
-#include "fake_host.h"
-#include "log_capture.h"
+#include "pass_fixture.h"
 #include "scoped_environment.h"
 #include "scratch_directory.h"
-#include "test_migrator.h"
 #include "util/dates.h"
 
 namespace {
@@ -32,24 +29,17 @@ std::string rangeQuery(const std::string& upper, const std::string& lower) {
 }
 std::int64_t at(const char* dateTime) { return convertToTimestamp(dateTime); }
 
-class ReportTableMigration : public ::testing::Test {
+class ReportTableMigration : public PassFixture {
 protected:
+    ReportTableMigration()
+        : PassFixture(&OlapMigrator::reportTableMigration,
+                      {{{"qor", {"tb_audit_log"}}}, {{"report", {"tb_report_data"}}}}) {}
     void SetUp() override {
-        saved_ = migrationList;
-        migrationList = {{{"qor", {"tb_audit_log"}}}, {{"report", {"tb_report_data"}}}};
+        PassFixture::SetUp();
         std::filesystem::create_directory(root.path() + "/tmp");
-        fake.fileSystem = FileSystemFigures{1000, 4096, 500, 400};
         fake.answer("where table_name = 'report_preprocess'", "1\n");
-        fake.answer("SELECT count() as cnt", "40\t40\n");
     }
-    void TearDown() override { migrationList = saved_; }
 
-    void summary(const std::string& collection, const std::string& reply) {
-        fake.answer("min(oid) from mig_" + collection + "_completed\"", reply);
-    }
-    void oldest(const std::string& collection, const std::string& reply) {
-        fake.answer("db." + collection + ".find({}, {_id: 1}).sort({_id: 1})", reply);
-    }
     void timeField(const std::string& collection, const std::string& field, int direction,
                    const std::string& reply) {
         fake.answer("db." + collection + ".find({}, {" + field + ": 1, _id: 0}).sort({" + field +
@@ -63,34 +53,13 @@ protected:
         timeField("tb_report_data", "create_time", 1, createTime("2024-03-01T10:00:00.000Z"));
         timeField("tb_report_data", "create_time", -1, createTime("2024-03-02T08:00:00.000Z"));
     }
-
-    std::vector<LoggedLine> run(const TestRun& parameters = {}) {
-        migrator_ = makeTestMigrator(fake, parameters);
-        StdoutCapture out;
-        migrator_->reportTableMigration();
-        return out.lines();
-    }
-    Lines messages(const TestRun& parameters = {}) {
-        Lines texts;
-        for (const LoggedLine& line : run(parameters)) texts.push_back(line.message);
-        return texts;
-    }
-    const std::vector<CollectionRecord>& records() const {
-        return migrator_->runReport().records();
-    }
     Outcome onlyOutcome() const {
         EXPECT_EQ(records().size(), 1u);
         return records().empty() ? Outcome::failed : records()[0].outcome;
     }
-    std::vector<std::string> pipelines() const { return fake.commandsContaining("mongoexport"); }
 
     ScratchDirectory root;
     ScopedEnvironment rooted{"QOROLAPMIGRATE_ROOT", root.path()};
-    FakeHost fake;
-
-private:
-    ProductCatalogue saved_;
-    std::unique_ptr<OlapMigrator> migrator_;
 };
 
 TEST_F(ReportTableMigration, DayWindowsCoverTheWholeDataRange) {
