@@ -41,25 +41,12 @@ TEST_F(DropCommand, YesDropsTheListedCollectionsInFileOrder) {
     EXPECT_FALSE(exists("tb_hux_snapshot"));
     EXPECT_TRUE(exists("tb_audit_log"));
 
-    const std::string frame = hyphens +
-                              "\nDROP Collection List\n\n"
-                              "[zq]\ntb_j4_alert_log  (completed rows : 40)\n"
-                              "tb_j4_is_log  (completed rows : 40)\n\n"
-                              "[hux]\ntb_hux_snapshot  (completed rows : 40)\n\n" +
-                              hyphens + "\n" + prompt;
-    EXPECT_NE(result.out.find(frame), std::string::npos) << result.out;
-    EXPECT_EQ(result.out.substr(result.out.size() - hyphens.size() - 1), hyphens + "\n");
-
+    // The frame and the progress lines are pinned in tests/unit/inspect/drop_test.cpp.
     const auto calls = sandbox.calls("mongosh");
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].argv.back(), "db.tb_j4_alert_log.drop()");
     EXPECT_EQ(calls[1].argv.back(), "db.tb_j4_is_log.drop()");
     EXPECT_EQ(calls[2].argv.back(), "db.tb_hux_snapshot.drop()");
-    const std::size_t start = result.out.find(" - tb_j4_is_log collection drop start \n");
-    const std::size_t end = result.out.find(" - tb_j4_is_log collection drop end \n\n");
-    ASSERT_NE(start, std::string::npos);
-    ASSERT_NE(end, std::string::npos);
-    EXPECT_LT(start, end);
 }
 
 TEST_F(DropCommand, AnythingButYesKeepsEveryCollection) {
@@ -138,19 +125,16 @@ TEST_F(DropCommand, TheWholePathMustContainDrop) {
     EXPECT_TRUE(exists("tb_j4_alert_log"));
 }
 
-TEST_F(DropCommand, WithoutAListFileNothingIsAskedOrDropped) {
-    const RunResult result = sandbox.run({"drop"}, "yes\n");
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.messages(), std::vector<std::string>{"Please specify the file with the \"-f\" option"});
-    EXPECT_EQ(result.out.find(prompt), std::string::npos);
-    EXPECT_TRUE(sandbox.calls().empty());
-}
+TEST_F(DropCommand, WithoutAUsableListFileNothingIsAskedOrDropped) {
+    const RunResult none = sandbox.run({"drop"}, "yes\n");
+    EXPECT_EQ(none.exitStatus, 0);
+    EXPECT_EQ(none.messages(), std::vector<std::string>{"Please specify the file with the \"-f\" option"});
+    EXPECT_EQ(none.out.find(prompt), std::string::npos);
 
-TEST_F(DropCommand, ListFileThatDoesNotExistEndsWithStatusOne) {
     const std::string missing = sandbox.path("/lists/drop_absent.txt").string();
-    const RunResult result = sandbox.run({"drop", "-f", missing}, "yes\n");
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_TRUE(result.logged(missing + " file is not found."));
+    const RunResult absent = sandbox.run({"drop", "-f", missing}, "yes\n");
+    EXPECT_EQ(absent.exitStatus, 1);
+    EXPECT_TRUE(absent.logged(missing + " file is not found."));
     EXPECT_TRUE(sandbox.calls().empty());
 }
 

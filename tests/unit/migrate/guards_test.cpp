@@ -59,23 +59,31 @@ TEST(DiskUsageExceedCheck, AFileSystemThatCannotBeMeasuredLetsTheRunGoOn) {
     }
 }
 
-const std::string freeCommandOf50 = "free -b | awk '/Mem:/ {printf \"%.0f\\n\", $2 * 0.50}'";
+// Runs the memory check against the fake and hands back what it printed.
+std::vector<LoggedLine> checkMemory(FakeHost& fake, const TestRun& run = {}) {
+    const auto migrator = makeTestMigrator(fake, run);
+    StdoutCapture out;
+    migrator->checkClickHouseMemory();
+    return out.lines();
+}
+Lines messagesOf(const std::vector<LoggedLine>& lines) {
+    Lines texts;
+    for (const LoggedLine& line : lines) texts.push_back(line.message);
+    return texts;
+}
 
 TEST(CheckClickHouseMemory, ReturnsAtOnceWhenUsageIsWithinTheShare) {
     FakeHost fake;
     fake.answer("free -b", "8000000000\n");
     fake.answer("MemoryTracking", "8000000000\n");
-    const auto migrator = makeTestMigrator(fake);
-    StdoutCapture out;
-    migrator->checkClickHouseMemory();
-    EXPECT_EQ(out.lines(),
+    EXPECT_EQ(checkMemory(fake),
               (std::vector<LoggedLine>{
                   {"checkClickHouseMemory", "Limit Memory (Physical RAM * 0.4) : 8000000000"},
                   {"checkClickHouseMemory", "ClickHouse Current Usage Memory : 8000000000"},
                   {"", ""}}));
     EXPECT_TRUE(fake.sleeps().empty());
     ASSERT_EQ(fake.commands().size(), 2u);
-    EXPECT_EQ(fake.commands()[0], freeCommandOf50);
+    EXPECT_EQ(fake.commands()[0], "free -b | awk '/Mem:/ {printf \"%.0f\\n\", $2 * 0.50}'");
     EXPECT_NE(fake.commands()[1].find("--query=\"select value from system.metrics where metric "
                                       "= 'MemoryTracking'\""),
               std::string::npos);
@@ -85,10 +93,7 @@ TEST(CheckClickHouseMemory, WaitsTenSecondsWhileUsageIsAboveTheShare) {
     FakeHost fake;
     fake.answer("free -b", "8000000000\n");
     fake.answerInTurn("MemoryTracking", {{"8000000001\n"}, {"8000000001\n"}, {"7000000000\n"}});
-    const auto migrator = makeTestMigrator(fake);
-    StdoutCapture out;
-    migrator->checkClickHouseMemory();
-    EXPECT_EQ(out.messages(), (Lines{"ClickHouse Memory Usage Exceeds 40% of Physical RAM",
+    EXPECT_EQ(messagesOf(checkMemory(fake)), (Lines{"ClickHouse Memory Usage Exceeds 40% of Physical RAM",
                                      "ClickHouse Memory Usage Exceeds 40% of Physical RAM",
                                      "Limit Memory (Physical RAM * 0.4) : 8000000000",
                                      "ClickHouse Current Usage Memory : 7000000000", ""}));
@@ -99,10 +104,7 @@ TEST(CheckClickHouseMemory, GivesUpAfterSixtyAttempts) {
     FakeHost fake;
     fake.answer("free -b", "100\n");
     fake.answer("MemoryTracking", "101\n");
-    const auto migrator = makeTestMigrator(fake);
-    StdoutCapture out;
-    migrator->checkClickHouseMemory();
-    EXPECT_EQ(out.messages(), Lines(60, "ClickHouse Memory Usage Exceeds 40% of Physical RAM"));
+    EXPECT_EQ(messagesOf(checkMemory(fake)), Lines(60, "ClickHouse Memory Usage Exceeds 40% of Physical RAM"));
     EXPECT_EQ(fake.sleeps(), std::vector<unsigned>(60, 10));
     EXPECT_EQ(fake.commandsContaining("MemoryTracking").size(), 60u);
 }
@@ -113,10 +115,7 @@ TEST(CheckClickHouseMemory, AFigureThatIsNotANumberIsAFailedAttempt) {
     // of zero; an empty metric reply must not become a usage of zero.
     fake.answerInTurn("free -b", {{""}, {"awk: error\n"}, {"100\n"}});
     fake.answerInTurn("MemoryTracking", {{"0\n"}, {"0\n"}, {""}, {"50\n"}});
-    const auto migrator = makeTestMigrator(fake);
-    StdoutCapture out;
-    migrator->checkClickHouseMemory();
-    const Lines messages = out.messages();
+    const Lines messages = messagesOf(checkMemory(fake));
     EXPECT_EQ(std::count(messages.begin(), messages.end(), "Memory Check Error"), 3);
     EXPECT_EQ(fake.sleeps(), (std::vector<unsigned>{10, 10, 10}));
     ASSERT_GE(messages.size(), 3u);
@@ -130,9 +129,7 @@ TEST(CheckClickHouseMemory, TheShareIsTheMemoryLimitOfTheRun) {
     fake.answer("MemoryTracking", "1\n");
     TestRun run;
     run.memoryLimit = 5;
-    const auto migrator = makeTestMigrator(fake, run);
-    StdoutCapture out;
-    migrator->checkClickHouseMemory();
+    checkMemory(fake, run);
     ASSERT_FALSE(fake.commands().empty());
     EXPECT_EQ(fake.commands()[0], "free -b | awk '/Mem:/ {printf \"%.0f\\n\", $2 * 0.05}'");
 }
