@@ -107,12 +107,17 @@ TEST(NumericOptions, ValuesThatAreNotNumbersStopEveryCommandBeforeAnythingRuns) 
     EXPECT_FALSE(std::filesystem::exists(sandbox.path("/var/run/qor/qorolapmigrate.pid")));
 }
 
-TEST(TuningCheck, DiskLimitOutsideTheRangeIsRefused) {
+TEST(Refusal, OutOfRangeDiskLimitOrARetryWithoutTableStopsBeforeAnythingRuns) {
     Sandbox sandbox;
-    for (const char* limit : {"101", "-1"}) {
-        const RunResult result = sandbox.run(with(quietStart, {"-dl", limit}));
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {with(quietStart, {"-dl", "101"}), "Please check disk usage limit (0 ~ 100)"},
+        {with(quietStart, {"-dl", "-1"}), "Please check disk usage limit (0 ~ 100)"},
+        {{"retry", "-p", "qor"}, "Please specify one table with the \"-t\" option"},
+    };
+    for (const auto& [args, message] : cases) {
+        const RunResult result = sandbox.run(args);
         EXPECT_EQ(result.exitStatus, 1);
-        EXPECT_EQ(result.messages(), std::vector<std::string>{"Please check disk usage limit (0 ~ 100)"});
+        EXPECT_EQ(result.messages(), std::vector<std::string>{message});
     }
     EXPECT_TRUE(sandbox.calls().empty());
 }
@@ -193,14 +198,6 @@ TEST(SingleInstance, MissingPidDirectoryFailsAfterTheBanner) {
         EXPECT_EQ(result.logs().back().function, "writePidFile");
         EXPECT_TRUE(result.logged("[Migration Info]"));
     }
-}
-
-TEST(Retry, NeedsATable) {
-    Sandbox sandbox;
-    const RunResult result = sandbox.run({"retry", "-p", "qor"});
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(result.messages(), std::vector<std::string>{"Please specify one table with the \"-t\" option"});
-    EXPECT_TRUE(sandbox.calls().empty());
 }
 
 }  // namespace
