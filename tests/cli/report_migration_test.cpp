@@ -47,14 +47,8 @@ protected:
 
     void generate(const std::string& name, std::size_t count, std::int64_t oldest,
                   std::int64_t newest, bool dataDate, MergeSeq mergeSeq) {
-        GeneratedDocuments shape;
-        shape.count = count;
-        shape.oldestSeconds = oldest;
-        shape.newestSeconds = newest;
-        shape.createTime = !dataDate;
-        shape.dataDate = dataDate;
-        shape.mergeSeq = mergeSeq;
-        sandbox.generateCollection(name, shape);
+        sandbox.generateCollection(name, {.count = count, .oldestSeconds = oldest, .newestSeconds = newest,
+                                          .createTime = !dataDate, .dataDate = dataDate, .mergeSeq = mergeSeq});
         fixtureCounts[name] = static_cast<std::int64_t>(count);
     }
 
