@@ -44,9 +44,8 @@ std::string sizeWithBytes(std::uint64_t size) {
     return formatBytes(size) + " (" + std::to_string(size) + " bytes)";
 }
 
-// A storage size is a count of bytes; a reply that is no such count (an
-// error text, a negative or oversized number) must not turn into a huge
-// figure that decides the verdict.
+// An error text or a nonsense number from the shell must not become a huge
+// size that decides the verdict.
 std::optional<std::uint64_t> readStorageSize(const std::string& reply) {
     const std::optional<std::int64_t> value = readLeadingInt64(reply);
     if (!value || *value < 0) return std::nullopt;

@@ -1,7 +1,7 @@
 #pragma once
-// The "check" command: how much MongoDB storage the listed collections take,
-// and whether the ClickHouse disk has room for their migration. It changes
-// nothing, so an administrator may run it at any time, even during a run.
+// Sizing before a migration: an administrator wants to know, before a long
+// run, whether the ClickHouse disk will hold it. Only reads, so it is safe
+// beside a running migration.
 
 #include <cstdint>
 #include <string>
@@ -13,20 +13,20 @@ struct SizeEntry {
     std::uint64_t size = 0;  // bytes
 };
 
-// Two decimals and a unit from B to PB in steps of 1024: "117.74 MB".
+// "117.74 MB": binary units, which is how the disks are sold to operators here.
 std::string formatBytes(std::uint64_t bytes);
 
-// Size of a directory tree in bytes as du sees it (symbolic links followed),
-// 0 when it cannot be measured.
+// Bytes under `path`, following links because the data directories of a
+// server are often links to a larger disk; 0 when du gives no figure.
 std::uint64_t getDirectorySize(const std::string& path, const Host& machine = realHost());
 
-// Prints the size of every collection of the migrationList, the sorted list
-// and the total; returns the largest size.
+// Prints each collection's storage size, then the biggest first and the
+// total; the biggest matters most, as it passes through staging whole.
 std::uint64_t checkCollectionSize(const std::string& host, const std::string& user,
                                   const std::string& password, const Host& machine = realHost());
 
-// The whole "check" report. `directory` holds the ClickHouse data; when it
-// cannot be examined only the MongoDB figures are given, without a verdict.
+// Sizes, capacity and verdict. Without a readable ClickHouse directory there
+// is no disk to judge, so the MongoDB figures come alone.
 void checkMigrationCapacity(const std::string& directory, const std::string& host,
                             const std::string& user, const std::string& password,
                             const Host& machine = realHost());

@@ -17,7 +17,8 @@
 namespace {
 const std::string separator(56, '-');
 
-// One word, lower-cased: "YES" and "yes please" confirm, "yes!" does not.
+// Operators type in any case and sometimes more than one word; only the
+// first word counts, and it must be the word itself.
 std::string readAnswerWord(std::istream& answer) {
     std::string word;
     answer >> word;
@@ -30,9 +31,8 @@ void writeProgressLine(const std::string& text) {
     writeReportLine(getCurrentTime() + " - " + text);
 }
 
-// Rows in each listed collection's completed table; nothing when the table
-// cannot be read. A name that could escape its command line is not asked
-// about: it counts as unread and is refused again when dropping.
+// A name that could escape its command line is never put into a query; it
+// counts as unread, which is the cautious side for a drop.
 using CompletedRows = std::map<std::string, std::optional<std::int64_t>>;
 
 CompletedRows readCompletedRows(const ClickHouseLogin& clickhouse, const Host& machine) {

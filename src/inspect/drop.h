@@ -1,7 +1,7 @@
 #pragma once
-// The "drop" command: shows the collections of the list file with the rows
-// each has in its ClickHouse completed table, asks once, and on the answer
-// drops them all in list order.
+// Freeing MongoDB once its data is safe in ClickHouse. Dropping cannot be
+// undone, so the operator sees what ClickHouse holds for each collection
+// before the one question.
 
 #include <iostream>
 #include <string>
@@ -9,10 +9,8 @@
 #include "exec/host.h"
 #include "exec/logins.h"
 
-// `answer` is where the operator's confirmation is read from. A collection
-// whose completed table holds no row or cannot be read is marked
-// "[NOT MIGRATED]"; with one such collection only "force" confirms, else
-// "yes" does.
+// `answer` is the operator's terminal (a stream in tests). Collections with
+// nothing in ClickHouse are marked, and then a deliberate "force" is needed.
 void dropCollections(const std::string& host, const std::string& user,
                      const std::string& password, const ClickHouseLogin& clickhouse,
                      std::istream& answer = std::cin, const Host& machine = realHost());
