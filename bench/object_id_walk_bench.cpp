@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/context.h"
+#include "migrate/movers.h"
 #include "peak_memory.h"
 
 int main(int argc, char** argv) {
@@ -24,10 +24,11 @@ int main(int argc, char** argv) {
         ++pipelines;
         return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
     };
-    const OlapMigrator migrator("127.0.0.1", "u", "p", "127.0.0.1", "u", "p", "", "", "", "", 24,
-                                "", 90, 50, 0, std::atoi(argv[1]), 0, 10, host);
+    RunParameters parameters;
+    parameters.batchCount = std::atoi(argv[1]);
+    const OlapMigrator run{.parameters = parameters, .host = host};
     const auto start = std::chrono::steady_clock::now();
-    const bool walked = migrator.tb_base_report_data_migration("tb_base_report_data");
+    const bool walked = tb_base_report_data_migration(run, "tb_base_report_data");
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
     std::fprintf(stderr, "seconds=%.3f batches=%ld peak_kib=%ld\n", spent.count(), pipelines,
                  peakResidentKiB());

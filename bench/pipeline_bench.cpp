@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/context.h"
+#include "migrate/movers.h"
 #include "peak_memory.h"
 
 namespace {
@@ -24,12 +24,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s COLLECTION\n", argv[0]);
         return 2;
     }
-    const OlapMigrator migrator(
-        "127.0.0.1", env("QOR_MONGO_USER", "mongouser"), env("QOR_MONGO_PASSWORD", "mongopass"),
-        "127.0.0.1", env("QOR_CH_USER", "chuser"), env("QOR_CH_PASSWORD", "chpass"), "", "", "", "",
-        24, "", 90, 50, 0, 50, 0, 10);
+    const OlapMigrator run{
+        .mongo = {"127.0.0.1", env("QOR_MONGO_USER", "mongouser"), env("QOR_MONGO_PASSWORD", "mongopass")},
+        .clickhouse = {"127.0.0.1", env("QOR_CH_USER", "chuser"), env("QOR_CH_PASSWORD", "chpass")},
+        .host = realHost(),
+    };
     const auto start = std::chrono::steady_clock::now();
-    const bool moved = migrator.executeMigrationCommand(argv[1], "", "");
+    const bool moved = executeMigrationCommand(run, argv[1], "", "");
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
     std::fprintf(stderr, "seconds=%.3f peak_kib=%ld moved=%d\n", spent.count(), peakResidentKiB(),
                  moved ? 1 : 0);

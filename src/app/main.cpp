@@ -25,14 +25,14 @@ int main(int argc, char** argv) {
 
     const CommandLine commandLine = scanArguments(arguments);
     applyOverrides(commandLine, settings);
-    const std::optional<RunParameters> parameters = readRunParameters(commandLine);
-    if (!parameters) return 1;
-    if (!passesDateCheck(*parameters)) return 1;
+    const std::optional<Invocation> invocation = readInvocation(commandLine);
+    if (!invocation) return 1;
+    if (!passesDateCheck(invocation->parameters)) return 1;
 
-    const std::string& command = parameters->command;
-    if (command == "start" || command == "retry") return runMigration(*parameters, settings);
-    if (command == "check") return runCheck(*parameters, settings);
-    if (command == "drop") return runDrop(*parameters, settings);
+    const std::string& command = invocation->command;
+    if (command == "start" || command == "retry") return runMigration(*invocation, settings);
+    if (command == "check") return runCheck(*invocation, settings);
+    if (command == "drop") return runDrop(*invocation, settings);
     writeUsage();
     return 1;
 }

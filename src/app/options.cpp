@@ -62,15 +62,16 @@ CommandLine scanArguments(const std::vector<std::string>& arguments) {
     return commandLine;
 }
 
-std::optional<RunParameters> readRunParameters(const CommandLine& commandLine) {
-    RunParameters parameters;
-    parameters.command = commandLine.command;
+std::optional<Invocation> readInvocation(const CommandLine& commandLine) {
+    Invocation invocation;
+    invocation.command = commandLine.command;
+    invocation.dryRun = commandLine.dryRun;
+    RunParameters& parameters = invocation.parameters;
     parameters.startTime = commandLine.startTime;
     parameters.endTime = commandLine.endTime;
     parameters.product = commandLine.product;
     parameters.table = commandLine.table;
     parameters.listFile = commandLine.listFile;
-    parameters.dryRun = commandLine.dryRun;
     parameters.memoryLimitSet = !commandLine.memoryLimit.empty();
     const bool allRead = readNumericOption("-i", commandLine.interval, parameters.interval) &&
                          readNumericOption("-n", commandLine.batchCount, parameters.batchCount) &&
@@ -78,7 +79,7 @@ std::optional<RunParameters> readRunParameters(const CommandLine& commandLine) {
                          readNumericOption("-w", commandLine.waitTime, parameters.waitTime) &&
                          readNumericOption("-ml", commandLine.memoryLimit, parameters.memoryLimit);
     if (!allRead) return std::nullopt;
-    return parameters;
+    return invocation;
 }
 
 void applyOverrides(const CommandLine& commandLine, ConnectionSettings& settings) {
@@ -147,10 +148,11 @@ bool passesTuningCheck(RunParameters& parameters) {
     return true;
 }
 
-void writeBanner(const RunParameters& parameters, const ConnectionSettings& settings) {
+void writeBanner(const Invocation& invocation, const ConnectionSettings& settings) {
+    const RunParameters& parameters = invocation.parameters;
     LOG_AS("main", "[Migration Info]");
     LOG_AS("main", "Tool Version  : ", "1.1.1");
-    LOG_AS("main", "Start Option  : ", parameters.command);
+    LOG_AS("main", "Start Option  : ", invocation.command);
     LOG_AS("main", "Start Time    : ", parameters.startTime);
     LOG_AS("main", "End   Time    : ", parameters.endTime);
     LOG_AS("main", "Nosql IP      : ", settings.nosqlIp);

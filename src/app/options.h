@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "migrate/run.h"
 
 // The options exactly as typed; a value given more than once keeps the last.
 struct CommandLine {
@@ -30,21 +31,11 @@ struct CommandLine {
     bool dryRun = false;
 };
 
-struct RunParameters {
+// What the command line asks for, once its numbers are read.
+struct Invocation {
     std::string command;
-    std::string startTime;
-    std::string endTime;
-    std::string product;
-    std::string table;
-    std::string listFile;
-    std::int32_t interval = 24;
-    std::int32_t batchCount = 50;
-    std::int64_t diskLimit = 90;
-    std::int32_t waitTime = 10;
-    std::int32_t memoryLimit = 50;
-    bool memoryLimitSet = false;
-    std::int32_t retryMode = 0;
     bool dryRun = false;
+    RunParameters parameters;
 };
 
 // Never fails: unknown arguments are skipped, an option in last place is
@@ -56,7 +47,7 @@ CommandLine scanArguments(const std::vector<std::string>& arguments);
 // not begin with a number or does not fit its field is logged with the
 // option and the value as typed, and gives nothing: guessing a batch size or
 // a disk limit on production data is not an option.
-std::optional<RunParameters> readRunParameters(const CommandLine& commandLine);
+std::optional<Invocation> readInvocation(const CommandLine& commandLine);
 
 // Each non-empty connection option replaces the configured value.
 void applyOverrides(const CommandLine& commandLine, ConnectionSettings& settings);
@@ -68,7 +59,7 @@ bool passesDateCheck(const RunParameters& parameters);
 // outside 1 ... 100, repairs batch count, wait time and interval.
 bool passesTuningCheck(RunParameters& parameters);
 
-void writeBanner(const RunParameters& parameters, const ConnectionSettings& settings);
+void writeBanner(const Invocation& invocation, const ConnectionSettings& settings);
 
 void writeUsage();
 

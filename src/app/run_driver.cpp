@@ -2,17 +2,17 @@
 
 #include <exception>
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/catalogue.h"
-#include "app/context.h"
 #include "app/pid_file.h"
 #include "exec/dry_run.h"
 #include "inspect/check.h"
 #include "inspect/drop.h"
+#include "migrate/handoff.h"
+#include "migrate/migration.h"
 #include "migrate/run_summary.h"
+#include "util/catalogue.h"
 #include "util/log.h"
 #include "util/paths.h"
 
@@ -48,23 +48,53 @@ std::string describeCurrentError() {
 
 // A rehearsal reads as a real run does and writes nothing; the passwords
 // it would have passed are masked in the commands it shows instead.
-Host runHost(const RunParameters& parameters, const ConnectionSettings& settings) {
-    if (!parameters.dryRun) return realHost();
+Host runHost(const Invocation& invocation, const ConnectionSettings& settings) {
+    if (!invocation.dryRun) return realHost();
     return dryRunHost(realHost(),
                       {settings.nosqlPasswd, settings.olapPassword, settings.rdbPassword});
 }
+
+// The steps of a run from the list file to the last collection. Every way
+// out comes back here as the run report: the summary is written whatever
+// happened, and only a run that went through to its end line may be 0.
+int migrate(OlapMigrator& run) {
+    try {
+        // A list file that cannot be read is found before anything is written.
+        if (setMigrationList(run.parameters.listFile, run.migrationList)) {
+            setLastsnowflakeId(run);
+            generalTableMigration(run);
+            reportTableMigration(run);
+        } else {
+            run.report.stop();
+        }
+    } catch (...) {
+        LOG_AS("main", "Error: ", describeCurrentError());
+        for (const std::string& line : runSummaryLines(run.report)) LOG_AS("main", line);
+        return 1;
+    }
+    for (const std::string& line : runSummaryLines(run.report)) LOG_AS("main", line);
+    if (run.report.stopped()) return 1;
+    LOG_AS("main", "**************** Migration End ****************");
+    const std::vector<std::string> failures = run.report.failedCollections();
+    if (failures.empty()) return 0;
+    // A collection that could not be moved must not look like a clean run to
+    // whoever scripted it.
+    LOG_AS("main", "Migration finished with failures : ", joinNames(failures));
+    return 1;
+}
 }  // namespace
 
-int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
+int runMigration(Invocation invocation, const ConnectionSettings& settings) {
     if (!claimSingleInstance()) return 1;
-    parameters.retryMode = parameters.command == "retry" ? 1 : 0;
-    if (parameters.retryMode == 1 && parameters.table.empty()) {
+    RunParameters& parameters = invocation.parameters;
+    parameters.retryMode = invocation.command == "retry";
+    if (parameters.retryMode && parameters.table.empty()) {
         LOG_AS("main", "Please specify one table with the \"-t\" option");
         return 1;
     }
     if (!passesTuningCheck(parameters)) return 1;
-    writeBanner(parameters, settings);
-    if (parameters.dryRun)
+    writeBanner(invocation, settings);
+    if (invocation.dryRun)
         LOG_AS("main", "[DRY-RUN] Nothing is written: each write is shown instead of run");
     switch (writePidFile()) {
         case PidFileWrite::written:
@@ -76,55 +106,43 @@ int runMigration(RunParameters parameters, const ConnectionSettings& settings) {
             return 1;
     }
 
-    std::vector<std::string> failures;
-    try {
-        const auto migrator = std::make_unique<OlapMigrator>(
-            settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd, settings.olapIp,
-            settings.olapUser, settings.olapPassword, parameters.startTime, parameters.endTime,
-            parameters.product, parameters.table, parameters.interval, parameters.listFile,
-            parameters.diskLimit, parameters.memoryLimit, parameters.retryMode,
-            parameters.batchCount, parameters.memoryLimitSet ? 1 : 0, parameters.waitTime,
-            runHost(parameters, settings));
-        migrator->setLastsnowflakeId(settings.rdbHost, settings.rdbUser, settings.rdbPassword);
-        setMigrationList(migrator->listFile);
-        migrator->generalTableMigration();
-        migrator->reportTableMigration();
-        for (const std::string& line : runSummaryLines(migrator->runReport()))
-            LOG_AS("main", line);
-        LOG_AS("main", "**************** Migration End ****************");
-        failures = migrator->runReport().failedCollections();
-        if (!failures.empty()) {
-            LOG_AS("main", "Migration finished with failures : ", joinNames(failures));
-        }
-    } catch (...) {
-        LOG_AS("main", "Error: ", describeCurrentError());
-        removePidFile();
-        return 1;
-    }
+    const Host host = runHost(invocation, settings);
+    parameters.startedAt = host.now();
+    OlapMigrator run{
+        .mongo = {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},
+        .clickhouse = {settings.olapIp, settings.olapUser, settings.olapPassword},
+        .postgres = {settings.rdbHost, settings.rdbUser, settings.rdbPassword},
+        .parameters = parameters,
+        .migrationList = builtInCatalogue(),
+        .host = host,
+        .report = {},
+    };
+    const int status = migrate(run);
     removePidFile();
-    // A collection that could not be moved must not look like a clean run to
-    // whoever scripted it.
-    return failures.empty() ? 0 : 1;
+    return status;
 }
 
-int runCheck(const RunParameters& parameters, const ConnectionSettings& settings) {
-    setMigrationList(parameters.listFile);
-    checkMigrationCapacity(rootedPath(paths::clickhouseStorage), settings.nosqlIp,
-                           settings.nosqlUser, settings.nosqlPasswd);
+int runCheck(const Invocation& invocation, const ConnectionSettings& settings) {
+    ProductCatalogue catalogue = builtInCatalogue();
+    if (!setMigrationList(invocation.parameters.listFile, catalogue)) return 1;
+    checkMigrationCapacity(catalogue, rootedPath(paths::clickhouseStorage),
+                           {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd});
     return 0;
 }
 
-int runDrop(const RunParameters& parameters, const ConnectionSettings& settings) {
-    if (parameters.listFile.empty()) {
+int runDrop(const Invocation& invocation, const ConnectionSettings& settings) {
+    const std::string& listFile = invocation.parameters.listFile;
+    if (listFile.empty()) {
         LOG_AS("main", "Please specify the file with the \"-f\" option");
         return 0;
     }
-    if (parameters.listFile.find("drop") == std::string::npos) {
+    if (listFile.find("drop") == std::string::npos) {
         LOG_AS("main", "Please check the file name \"drop\" is not included  ex) drop_list.txt");
         return 0;
     }
-    setMigrationList(parameters.listFile);
-    dropCollections(settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd,
+    ProductCatalogue catalogue;
+    if (!setMigrationList(listFile, catalogue)) return 1;
+    dropCollections(catalogue, {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},
                     {settings.olapIp, settings.olapUser, settings.olapPassword});
     return 0;
 }

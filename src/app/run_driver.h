@@ -5,10 +5,10 @@
 #include "app/settings.h"
 
 // "start" and "retry": the guarded migration run.
-int runMigration(RunParameters parameters, const ConnectionSettings& settings);
+int runMigration(Invocation invocation, const ConnectionSettings& settings);
 
 // "check": sizes and the capacity verdict.
-int runCheck(const RunParameters& parameters, const ConnectionSettings& settings);
+int runCheck(const Invocation& invocation, const ConnectionSettings& settings);
 
 // "drop": the listed collections, after one confirmation.
-int runDrop(const RunParameters& parameters, const ConnectionSettings& settings);
+int runDrop(const Invocation& invocation, const ConnectionSettings& settings);

@@ -8,31 +8,6 @@
 
 #include "exec/logins.h"
 
-// The fixed templates of a migration run. The context keeps copies of them;
-// the composers below fill them.
-namespace templates {
-inline constexpr std::string_view mongoExportCmd =
-    "mongoexport --host %s:8825 --collection=%s --db=qornosql -u %s -p %s "
-    "--authenticationDatabase qornosql --sort='{ \"_id\": -1 }' ";
-inline constexpr std::string_view queryRangeOpt =
-    "--query='{ \"_id\": { \"$lte\": { \"$oid\": \"%s\" }, \"$gte\": { \"$oid\": \"%s\" } } }'";
-inline constexpr std::string_view queryUpperOpt =
-    "--query='{ \"_id\": { \"$lte\": { \"$oid\": \"%s\" } } }'";
-inline constexpr std::string_view clickhouseCmd =
-    "clickhouse-client -h %s --port=8820 -u %s --password='%s' --query=";
-inline constexpr std::string_view insertLineSql = "INSERT INTO %s FORMAT LineAsString";
-inline constexpr std::string_view truncateSql = "truncate table ";
-inline constexpr std::string_view rangeSummarySql =
-    "select count(), min(server_time), max(server_time), min(oid) from ";
-inline constexpr std::string_view migCountSql =
-    "select a.cnt, b.cnt from (SELECT count() as cnt FROM mig_%s) as a, "
-    "(SELECT count() as cnt FROM mig_%s_completed) as b ";
-inline constexpr std::string_view deleteRangeSql =
-    "DELETE FROM %s WHERE %s <= toUnixTimestamp(toDateTime('%s', 'UTC'))";
-inline constexpr std::string_view memoryTrackingSql =
-    "select value from system.metrics where metric = 'MemoryTracking'";
-}  // namespace templates
-
 // Which time a MongoDB edge query reads: the one held in the ObjectId, or a
 // document field of the report collections.
 enum class EdgeField { objectId, createTime, dataDate };

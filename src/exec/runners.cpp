@@ -1,7 +1,5 @@
 #include "exec/runners.h"
 
-#include <cstdlib>
-
 #include "exec/commands.h"
 #include "util/dates.h"
 #include "util/log.h"
@@ -45,12 +43,12 @@ ChildStatus executeClickHouseCommand(const ClickHouseLogin& login, const std::st
     return host.run(clickhouseCommand(login, sql));
 }
 
-std::string getDataStr(const std::string& line) {
+std::optional<std::string> getDataStr(const std::string& line) {
     const std::size_t open = line.find('\'');
     const std::size_t close = line.rfind('\'');
     const std::size_t from = open == std::string::npos ? 0 : open + 1;
     if (close != std::string::npos && from < close)
         return convertIsoDateTime(line.substr(from, close - from));
     LOG("Invalid format ", line);
-    std::exit(1);
+    return std::nullopt;
 }

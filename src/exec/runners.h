@@ -2,6 +2,7 @@
 // The runners through which every database and host access passes: start one
 // shell command, wait for its end, hand back what it printed and how it ended.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,7 @@ ChildStatus executeClickHouseCommand(const ClickHouseLogin& login, const std::st
                                      const Host& host = realHost());
 
 // The date-time between the first and the last single quote of a MongoDB
-// shell line, as "YYYY-MM-DD HH:MM:SS". Ends the process with status 1 when
-// the line holds no quoted value: nothing sensible can follow a time that
-// could not be read.
-std::string getDataStr(const std::string& line);
+// shell line, as "YYYY-MM-DD HH:MM:SS". Nothing, after an "Invalid format "
+// line, when the line holds no quoted value: nothing sensible can follow a
+// time that could not be read, so the caller stops the run.
+std::optional<std::string> getDataStr(const std::string& line);

@@ -7,10 +7,10 @@
 #include <sstream>
 #include <vector>
 
-#include "app/catalogue.h"
 #include "exec/commands.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
+#include "util/catalogue.h"
 #include "util/log.h"
 #include "util/parsers.h"
 #include "util/paths.h"
@@ -94,16 +94,15 @@ std::uint64_t getDirectorySize(const std::string& path, const Host& machine) {
     return saturatingMultiply(static_cast<std::uint64_t>(*kilobytes), 1024);
 }
 
-std::uint64_t checkCollectionSize(const std::string& host, const std::string& user,
-                                  const std::string& password, const Host& machine) {
-    const MongoLogin login{host, user, password};
+std::uint64_t checkCollectionSize(const ProductCatalogue& catalogue, const MongoLogin& login,
+                                  const Host& machine) {
     std::vector<SizeEntry> entries;
     std::uint64_t total = 0;
     std::uint64_t largest = 0;
 
     writeReportLine(separator);
     writeReportLine("MongoDB collection size check start");
-    forEachCollection(migrationList, [&](const std::string&, const std::string& name) {
+    forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
         if (!isAcceptableCollectionName(name)) {
             LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ . - are accepted");
             return;
@@ -140,9 +139,8 @@ std::uint64_t checkCollectionSize(const std::string& host, const std::string& us
     return largest;
 }
 
-void checkMigrationCapacity(const std::string& directory, const std::string& host,
-                            const std::string& user, const std::string& password,
-                            const Host& machine) {
+void checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string& directory,
+                            const MongoLogin& login, const Host& machine) {
     const std::string nosqlDirectory = rootedPath(paths::nosqlStorage);
     const std::optional<FileSystemFigures> figures = machine.fileSystem(directory);
     if (figures) {
@@ -150,7 +148,7 @@ void checkMigrationCapacity(const std::string& directory, const std::string& hos
         const std::uint64_t availableSize =
             saturatingMultiply(figures->availableBlocks, figures->fragmentSize);
         const std::uint64_t usedSize = getDirectorySize(nosqlDirectory, machine);
-        const std::uint64_t largest = checkCollectionSize(host, user, password, machine);
+        const std::uint64_t largest = checkCollectionSize(catalogue, login, machine);
 
         writeReportLine("[Summary] ");
         writeReportLine("Disk total capacity : " + formatBytes(totalCapacity));
@@ -165,7 +163,7 @@ void checkMigrationCapacity(const std::string& directory, const std::string& hos
         writeDiagnostic("Warn: " + directory +
                         " directory is not searched, so only mongodb information is checked.");
         const std::uint64_t usedSize = getDirectorySize(nosqlDirectory, machine);
-        const std::uint64_t largest = checkCollectionSize(host, user, password, machine);
+        const std::uint64_t largest = checkCollectionSize(catalogue, login, machine);
 
         writeReportLine(
             "Only mongodb information is output because \"/tevfs/clickhouse\" directory is not "

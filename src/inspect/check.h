@@ -7,6 +7,8 @@
 #include <string>
 
 #include "exec/host.h"
+#include "exec/logins.h"
+#include "util/parsers.h"
 
 struct SizeEntry {
     std::string name;
@@ -22,11 +24,10 @@ std::uint64_t getDirectorySize(const std::string& path, const Host& machine = re
 
 // Prints each collection's storage size, then the biggest first and the
 // total; the biggest matters most, as it passes through staging whole.
-std::uint64_t checkCollectionSize(const std::string& host, const std::string& user,
-                                  const std::string& password, const Host& machine = realHost());
+std::uint64_t checkCollectionSize(const ProductCatalogue& catalogue, const MongoLogin& login,
+                                  const Host& machine = realHost());
 
 // Sizes, capacity and verdict. Without a readable ClickHouse directory there
 // is no disk to judge, so the MongoDB figures come alone.
-void checkMigrationCapacity(const std::string& directory, const std::string& host,
-                            const std::string& user, const std::string& password,
-                            const Host& machine = realHost());
+void checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string& directory,
+                            const MongoLogin& login, const Host& machine = realHost());

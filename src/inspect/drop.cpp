@@ -6,11 +6,10 @@
 #include <map>
 #include <optional>
 
-#include "app/catalogue.h"
 #include "exec/commands.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
-#include "migrate/table_names.h"
+#include "util/catalogue.h"
 #include "util/log.h"
 #include "util/parsers.h"
 
@@ -35,9 +34,10 @@ void writeProgressLine(const std::string& text) {
 // counts as unread, which is the cautious side for a drop.
 using CompletedRows = std::map<std::string, std::optional<std::int64_t>>;
 
-CompletedRows readCompletedRows(const ClickHouseLogin& clickhouse, const Host& machine) {
+CompletedRows readCompletedRows(const ProductCatalogue& catalogue,
+                                const ClickHouseLogin& clickhouse, const Host& machine) {
     CompletedRows rows;
-    forEachCollection(migrationList, [&](const std::string&, const std::string& name) {
+    forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
         if (rows.count(name) != 0) return;
         std::optional<std::int64_t>& count = rows[name];
         if (!isAcceptableCollectionName(name)) return;
@@ -59,17 +59,17 @@ std::string listedLine(const std::string& name, const std::optional<std::int64_t
 }
 }  // namespace
 
-void dropCollections(const std::string& host, const std::string& user,
-                     const std::string& password, const ClickHouseLogin& clickhouse,
-                     std::istream& answer, const Host& machine) {
-    const CompletedRows completed = readCompletedRows(clickhouse, machine);
+void dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
+                     const ClickHouseLogin& clickhouse, std::istream& answer,
+                     const Host& machine) {
+    const CompletedRows completed = readCompletedRows(catalogue, clickhouse, machine);
     bool anyNotMigrated = false;
     for (const auto& [name, count] : completed) anyNotMigrated = anyNotMigrated || !isMigrated(count);
 
     writeReportLine(separator);
     writeReportLine("DROP Collection List");
     writeReportLine("");
-    for (const auto& entry : migrationList) {
+    for (const auto& entry : catalogue) {
         for (const auto& [section, names] : entry) {
             writeReportLine("[" + section + "]");
             for (const std::string& name : names) writeReportLine(listedLine(name, completed.at(name)));
@@ -92,14 +92,13 @@ void dropCollections(const std::string& host, const std::string& user,
     if (anyNotMigrated && word == "yes")
         writeReportLine("Nothing dropped: collections marked [NOT MIGRATED] need the answer force");
     if (word == confirmation) {
-        const MongoLogin login{host, user, password};
-        forEachCollection(migrationList, [&](const std::string&, const std::string& name) {
+        forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
             if (!isAcceptableCollectionName(name)) {
                 LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ . - are accepted");
                 return;
             }
             writeProgressLine(name + " collection drop start ");
-            executeCommand(dropCollectionCommand(login, name), machine);
+            executeCommand(dropCollectionCommand(mongo, name), machine);
             writeProgressLine(name + " collection drop end ");
             writeReportLine("");
         });

@@ -8,9 +8,10 @@
 
 #include "exec/host.h"
 #include "exec/logins.h"
+#include "util/parsers.h"
 
 // `answer` is the operator's terminal (a stream in tests). Collections with
 // nothing in ClickHouse are marked, and then a deliberate "force" is needed.
-void dropCollections(const std::string& host, const std::string& user,
-                     const std::string& password, const ClickHouseLogin& clickhouse,
-                     std::istream& answer = std::cin, const Host& machine = realHost());
+void dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
+                     const ClickHouseLogin& clickhouse, std::istream& answer = std::cin,
+                     const Host& machine = realHost());

@@ -1,14 +1,14 @@
-#include "app/catalogue.h"
-#include "app/context.h"
+#include "migrate/counters.h"
+
 #include "exec/commands.h"
-#include "migrate/table_names.h"
+#include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"
 
-std::int32_t OlapMigrator::getMigrationCount(const std::string& collection,
-                                             std::string& stagingCount,
-                                             std::string& completedCount) const {
-    const QueryResult result = getClickHouseQueryResult(::migCountSql(toOlapTableName(collection)));
+std::int32_t getMigrationCount(const OlapMigrator& run, const CollectionKind& kind,
+                               std::string& stagingCount, std::string& completedCount) {
+    const QueryResult result =
+        getClickHouseQueryResult(run.clickhouse, migCountSql(kind.olapName), run.host);
     // Two counts or nothing: a reply cut short is as unreadable as none.
     if (result.fields.size() < 2) {
         LOG("Split String Error");
@@ -21,19 +21,8 @@ std::int32_t OlapMigrator::getMigrationCount(const std::string& collection,
     return 0;
 }
 
-namespace {
-// The report collections carry their own time field; every other collection
-// is dated by the time inside its ObjectIds.
-EdgeField edgeFieldOf(const std::string& collection) {
-    if (collection == "tb_base_report_data") return EdgeField::dataDate;
-    if (isReportTable(collection)) return EdgeField::createTime;
-    return EdgeField::objectId;
-}
-}  // namespace
-
-std::string OlapMigrator::getCollectionEdgeTime(const std::string& collection,
-                                                std::int32_t direction) const {
-    const std::string command =
-        edgeTimeCommand(mongoLogin(), collection, edgeFieldOf(collection), direction);
-    return removeNewlines(executeCommand(command, host_).text);
+std::string getCollectionEdgeTime(const OlapMigrator& run, const CollectionKind& kind,
+                                  int direction) {
+    const std::string command = edgeTimeCommand(run.mongo, kind.name, kind.timeField, direction);
+    return removeNewlines(executeCommand(command, run.host).text);
 }

@@ -1,11 +1,10 @@
 #include "migrate/guards.h"
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 
-#include "app/context.h"
 #include "exec/commands.h"
+#include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"
 #include "util/paths.h"
@@ -23,21 +22,22 @@ std::optional<std::uint64_t> usagePercent(const FileSystemFigures& figures) {
 }
 }  // namespace
 
-void diskUsageExceedCheck(std::int64_t limit, const Host& host) {
+bool diskUsageExceedCheck(std::int64_t limit, const Host& host) {
     const std::string storage = rootedPath(paths::clickhouseStorage);
     const std::optional<FileSystemFigures> figures = host.fileSystem(storage);
     const std::optional<std::uint64_t> usage =
         figures ? usagePercent(*figures) : std::optional<std::uint64_t>{};
     if (!usage) {
         writeDiagnostic("Error: Unable to get file system statistics for " + storage);
-        return;
+        return true;
     }
     if (limit != 0 && static_cast<std::uint64_t>(limit) <= *usage) {
         LOG("Disk usage exceeds threshold, stopping migration");
         LOG("Disk Limit :", limit, ", Disk Usage : ", *usage);
-        std::exit(1);
+        return false;
     }
     LOG("Disk Usage : ", *usage, "%");
+    return true;
 }
 
 namespace {
@@ -45,11 +45,11 @@ constexpr int memoryCheckAttempts = 60;
 constexpr unsigned memoryCheckPause = 10;
 }  // namespace
 
-void OlapMigrator::checkClickHouseMemory() const {
+void checkClickHouseMemory(const OlapMigrator& run) {
     for (int attempt = 0; attempt < memoryCheckAttempts; ++attempt) {
         const std::string limitText =
-            removeNewlines(executeCommand(memoryLimitCommand(memoryLimit), host_).text);
-        const QueryResult usage = getClickHouseQueryResult(::memoryTrackingSql());
+            removeNewlines(executeCommand(memoryLimitCommand(run.parameters.memoryLimit), run.host).text);
+        const QueryResult usage = getClickHouseQueryResult(run.clickhouse, memoryTrackingSql(), run.host);
         const std::optional<std::int64_t> limit = readLeadingInt64(limitText);
         const std::optional<std::int64_t> used =
             usage.fields.empty() ? std::nullopt : readLeadingInt64(usage.fields[0]);
@@ -57,7 +57,7 @@ void OlapMigrator::checkClickHouseMemory() const {
         // safer than loading on a guessed limit of zero or on a guessed usage.
         if (!limit || !used) {
             LOG("Memory Check Error");
-            host_.sleepFor(memoryCheckPause);
+            run.host.sleepFor(memoryCheckPause);
             continue;
         }
         if (static_cast<std::uint64_t>(*used) <= static_cast<std::uint64_t>(*limit)) {
@@ -66,6 +66,6 @@ void OlapMigrator::checkClickHouseMemory() const {
             return;
         }
         LOG("ClickHouse Memory Usage Exceeds 40% of Physical RAM");
-        host_.sleepFor(memoryCheckPause);
+        run.host.sleepFor(memoryCheckPause);
     }
 }

@@ -1,12 +1,18 @@
 #pragma once
-// The disk guard, run before every collection. (The memory guard is an
-// operation of the context: it needs the ClickHouse login.)
+// The guards that keep a migration from filling the ClickHouse disk or
+// driving ClickHouse into memory pressure.
 
 #include <cstdint>
 
 #include "exec/host.h"
+#include "migrate/run.h"
 
-// Ends the process with status 1 when the ClickHouse storage is filled to
-// `limit` percent or more; a limit of 0 only reports the usage. A file system
-// that cannot be measured is reported on standard error and the run goes on.
-void diskUsageExceedCheck(std::int64_t limit, const Host& host = realHost());
+// False, after two lines saying so, when the ClickHouse storage is filled to
+// `limit` percent or more: the run must stop. A limit of 0 only reports the
+// usage; a file system that cannot be measured is reported on standard
+// error and the run goes on.
+bool diskUsageExceedCheck(std::int64_t limit, const Host& host);
+
+// Waits, up to 60 attempts 10 seconds apart, until ClickHouse tracks no more
+// memory than the run's share of physical memory.
+void checkClickHouseMemory(const OlapMigrator& run);

@@ -1,8 +1,9 @@
 #include "migrate/migrated_span.h"
 
-#include "app/context.h"
 #include "exec/commands.h"
-#include "migrate/table_names.h"
+#include "exec/runners.h"
+#include "migrate/collection_kind.h"
+#include "migrate/run.h"
 #include "util/dates.h"
 #include "util/parsers.h"
 
@@ -11,10 +12,9 @@ constexpr std::size_t summaryFields = 4;
 constexpr const char* dateTimePattern = "%Y-%m-%d %H:%M:%S";
 }  // namespace
 
-std::optional<MigratedSpan> readMigratedSpan(const OlapMigrator& migrator,
-                                             const std::string& collection) {
+std::optional<MigratedSpan> readMigratedSpan(const OlapMigrator& run, const CollectionKind& kind) {
     const QueryResult result =
-        migrator.getClickHouseQueryResult(rangeSummarySql(completedTableName(collection)));
+        getClickHouseQueryResult(run.clickhouse, rangeSummarySql(kind.completedTable), run.host);
     if (result.fields.size() < summaryFields) return std::nullopt;
 
     MigratedSpan span;

@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-class OlapMigrator;
+struct OlapMigrator;
+struct CollectionKind;
 
 struct MigratedSpan {
     std::int64_t count = 0;
@@ -25,8 +26,7 @@ struct MigratedSpan {
 // Error" under its own name and goes on with the next collection. A count
 // or time that is not a number throws, which ends the run through the
 // driver's error handler.
-std::optional<MigratedSpan> readMigratedSpan(const OlapMigrator& migrator,
-                                             const std::string& collection);
+std::optional<MigratedSpan> readMigratedSpan(const OlapMigrator& run, const CollectionKind& kind);
 
 // The requested seconds [start, end] and the migrated span, both closed,
 // share at least one second.

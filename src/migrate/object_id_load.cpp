@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/context.h"
 #include "exec/commands.h"
+#include "exec/runners.h"
+#include "migrate/guards.h"
+#include "migrate/movers.h"
 #include "migrate/object_id_list.h"
 #include "util/dates.h"
 #include "util/log.h"
@@ -22,9 +24,8 @@ bool canWrite(const std::string& path) {
 }
 }  // namespace
 
-std::int32_t OlapMigrator::exportObjectIdList(const std::string& collection,
-                                              const std::string& lower,
-                                              const std::string& upper) const {
+std::int32_t exportObjectIdList(const OlapMigrator& run, const std::string& collection,
+                                const std::string& lower, const std::string& upper) {
     const std::string tempFile = rootedPath(paths::oidTempFile);
     const std::string listFile = rootedPath(paths::oidListFile);
     // A work file that cannot be written must not pass for an empty window.
@@ -33,9 +34,9 @@ std::int32_t OlapMigrator::exportObjectIdList(const std::string& collection,
         return -1;
     }
     const CommandOutput exported = executeCommand(
-        objectIdListExportCommand(mongoLogin(), collection, lower, upper,
-                                  makeObjectIdFromTime(exportFloorTime)),
-        host_);
+        objectIdListExportCommand(run.mongo, collection, lower, upper,
+                                  makeObjectIdFromTime(run.parameters.exportFloorTime())),
+        run.host);
     if (!exported.status.succeeded()) {
         LOG(collection, " ObjectId list export failed (mongoexport exit ", exported.status.code, ")");
         return -1;
@@ -43,7 +44,7 @@ std::int32_t OlapMigrator::exportObjectIdList(const std::string& collection,
     return extractObjectIds(tempFile, listFile);
 }
 
-bool OlapMigrator::tb_base_report_data_migration(const std::string& collection) const {
+bool tb_base_report_data_migration(const OlapMigrator& run, const std::string& collection) {
     const std::string listFile = rootedPath(paths::oidListFile);
     bool everyBatchMoved = true;
     {
@@ -52,11 +53,11 @@ bool OlapMigrator::tb_base_report_data_migration(const std::string& collection) 
             LOG("Cannot read the work file ", listFile);
             everyBatchMoved = false;
         }
-        ObjectIdBatchReader reader(list, batchCount);
+        ObjectIdBatchReader reader(list, run.parameters.batchCount);
         ObjectIdBatch batch;
         while (reader.next(batch)) {
-            if (memoryLimitSet != 0) checkClickHouseMemory();
-            if (executeMigrationCommand(collection, batch.upper, batch.lower)) {
+            if (run.parameters.memoryLimitSet) checkClickHouseMemory(run);
+            if (executeMigrationCommand(run, collection, batch.upper, batch.lower)) {
                 LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration completed");
             } else {
                 LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration failed");

@@ -1,6 +1,8 @@
-#include "app/context.h"
 #include "exec/commands.h"
-#include "migrate/table_names.h"
+#include "migrate/movers.h"
+#include "migrate/report_windows.h"
+#include "util/catalogue.h"
+#include "util/dates.h"
 #include "util/log.h"
 
 namespace {
@@ -14,18 +16,30 @@ bool dataMoved(const PipelineStatus& status) {
 }
 }  // namespace
 
-bool OlapMigrator::executeMigrationCommand(const std::string& collection, const std::string& upper,
-                                           const std::string& lower) const {
+bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
+                             const std::string& upper, const std::string& lower) {
     const std::string name = toOlapTableName(collection);
-    const std::string exporter =
-        exportCommand(mongoLogin(), collection, exportQueryOption(upper, lower));
-    const std::string loader = clickhouseLoadCommand(clickHouseLogin(), stagingTableName(collection));
+    const std::string exporter = exportCommand(run.mongo, collection, exportQueryOption(upper, lower));
+    const std::string loader = clickhouseLoadCommand(run.clickhouse, stagingTableName(collection));
 
     LOG(name, " table migration start");
-    const PipelineStatus status = host_.runPipeline(exporter, loader);
+    const PipelineStatus status = run.host.runPipeline(exporter, loader);
     LOG(name, " table migration end");
     if (dataMoved(status)) return true;
     LOG(name, " table migration failed (mongoexport exit ", status.producer.code,
         ", clickhouse-client exit ", status.consumer.code, ")");
     return false;
+}
+
+bool moveWindows(const OlapMigrator& run, const std::string& collection, std::string_view loggedAs,
+                 std::int64_t newest, std::int64_t oldest) {
+    constexpr const char* pattern = "%Y-%m-%d %H:%M:%S";
+    bool everyWindowMoved = true;
+    for (const ReportWindow& window : planReportWindows(newest, oldest, run.parameters.interval)) {
+        LOG_AS(loggedAs, "migration table : ", formatTime(window.newest, pattern), "  ~ ",
+               formatTime(window.oldest, pattern));
+        if (!executeMigrationCommand(run, collection, window.upperObjectId(), window.lowerObjectId()))
+            everyWindowMoved = false;
+    }
+    return everyWindowMoved;
 }

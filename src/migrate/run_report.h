@@ -17,6 +17,7 @@ enum class Outcome {
     empty,
     failed,
     refusedName,
+    stopped,  // the run ended at this collection (disk limit, unreadable time)
 };
 
 struct CollectionRecord {
@@ -29,15 +30,25 @@ struct CollectionRecord {
 
 class RunReport {
 public:
-    void record(CollectionRecord record) { records_.push_back(std::move(record)); }
+    void record(CollectionRecord record) {
+        if (record.outcome == Outcome::stopped) stop();
+        records_.push_back(std::move(record));
+    }
     const std::vector<CollectionRecord>& records() const { return records_; }
 
-    // Names of the collections that failed or whose name was refused, in
-    // visiting order, each once even when the catalogue lists it twice.
+    // Once the run stopped, no further collection is visited, and it cannot
+    // end well however the visited ones did.
+    void stop() { stopped_ = true; }
+    bool stopped() const { return stopped_; }
+
+    // Names of the collections that did not end well, in visiting order,
+    // each once even when the catalogue lists it twice.
     std::vector<std::string> failedCollections() const {
         std::vector<std::string> names;
         for (const CollectionRecord& r : records_) {
-            if (r.outcome != Outcome::failed && r.outcome != Outcome::refusedName) continue;
+            if (r.outcome != Outcome::failed && r.outcome != Outcome::refusedName &&
+                r.outcome != Outcome::stopped)
+                continue;
             if (std::find(names.begin(), names.end(), r.name) == names.end())
                 names.push_back(r.name);
         }
@@ -46,4 +57,5 @@ public:
 
 private:
     std::vector<CollectionRecord> records_;
+    bool stopped_ = false;
 };

@@ -7,7 +7,7 @@ namespace {
 constexpr std::array allOutcomes = {
     Outcome::migrated, Outcome::migratedAfterClearing, Outcome::complete,
     Outcome::skippedOverlap, Outcome::differs,         Outcome::empty,
-    Outcome::failed,   Outcome::refusedName,
+    Outcome::failed,   Outcome::refusedName,           Outcome::stopped,
 };
 
 std::string collectionLine(const CollectionRecord& record) {
@@ -51,6 +51,8 @@ std::string_view outcomeText(Outcome outcome) {
             return "failed";
         case Outcome::refusedName:
             return "refused name";
+        case Outcome::stopped:
+            return "run stopped";
     }
     return "failed";
 }

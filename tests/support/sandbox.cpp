@@ -199,6 +199,7 @@ Environment Sandbox::environment() const {
     env["HOME"] = root_.string();
     env["LANG"] = "C.UTF-8";
     env["QOROLAPMIGRATE_ROOT"] = root_.string();
+    env["QOROLAPMIGRATE_NO_PAUSE"] = "1";
     env["QOR_MONGO_DIR"] = mongoDirectory().string();
     env["QOR_MONGO_USER"] = logins::mongoUser;
     env["QOR_MONGO_PASSWORD"] = logins::mongoPassword;

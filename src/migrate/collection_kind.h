@@ -1,0 +1,35 @@
+#pragma once
+// What kind of collection a name stands for, and everything that follows
+// from it, worked out once: every later step asks the kind, never the name.
+
+#include <string>
+#include <string_view>
+
+#include "exec/commands.h"
+
+enum class Mover {
+    pipeline,      // one export-and-load, whole or between two ObjectIds
+    windows,       // one export-and-load per window of `interval` hours
+    objectIdList,  // the ids exported first, then loaded a batch at a time
+};
+
+struct CollectionKind {
+    std::string name;  // in MongoDB
+    std::string olapName;
+    std::string stagingTable;
+    std::string completedTable;
+    // Report collections are dated by a field of their documents and moved
+    // by the report pass; all others by the time in their ObjectIds.
+    bool isReport = false;
+    EdgeField timeField = EdgeField::objectId;
+    Mover mover = Mover::pipeline;
+    // Seconds since the epoch of each target-table row, for clearing.
+    std::string_view clearingTimeExpression;
+    // Operators know each pass's lines by its name, whichever step writes them.
+    std::string_view loggedAs;
+    // Pause before counting: ClickHouse needs a moment to carry the staged
+    // rows of one big load on; the report pass counts at once.
+    unsigned settleSeconds = 0;
+};
+
+CollectionKind kindOf(const std::string& collection);

@@ -1,0 +1,142 @@
+#include "migrate/decide.h"
+
+#include "util/dates.h"
+
+namespace {
+constexpr const char* dateTimePattern = "%Y-%m-%d %H:%M:%S";
+
+std::string migratedSpanText(const MigratedSpan& span) {
+    return "(" + span.lastText + " ~ " + span.firstText + ", Count : " + span.countText + ")";
+}
+
+// The migrated rows reach back to the oldest document, or they do not: then
+// an earlier run stopped halfway and only a retry can mend it.
+void judgeMigrated(const CollectionKind& kind, const MigratedSpan& span, const MongoEdges& edges,
+                   Plan& plan) {
+    if (edges.oldestDocument.find(span.firstOid) != std::string::npos) {
+        plan.lines.push_back(kind.name + " collection all migrations were processed " +
+                             (kind.isReport ? "successfull \n" : "successfully \n"));
+        plan.outcome = Outcome::complete;
+        return;
+    }
+    plan.lines.push_back("[WARN] " + kind.name + " collection already migrated data. " +
+                         migratedSpanText(span));
+    plan.lines.push_back("[WARN] The migrated data and mongo db data are different. \n");
+    plan.outcome = Outcome::differs;
+}
+
+// The seconds from `oldest` to `newest`, both whole, by the kind's mover.
+void moveSpan(const CollectionKind& kind, std::int64_t newest, std::int64_t oldest, Plan& plan) {
+    plan.newest = newest;
+    plan.oldest = oldest;
+    plan.upperOid = makeLastObjectIdOfTime(newest);
+    plan.lowerOid = makeObjectIdFromTime(oldest);
+    switch (kind.mover) {
+        case Mover::pipeline:
+            plan.move = Move::pipeline;
+            break;
+        case Mover::windows:
+            plan.move = Move::windows;
+            break;
+        case Mover::objectIdList:
+            plan.move = Move::objectIdList;
+            break;
+    }
+}
+
+Plan decideDateRange(const CollectionKind& kind, const MigratedSpan& span,
+                     const RunParameters& parameters) {
+    const std::string startBound = parameters.startTime + " 00:00:00";
+    const std::string endBound = parameters.endTime + " 23:59:59";
+    const std::int64_t start = convertToTimestamp(startBound);
+    const std::int64_t end = convertToTimestamp(endBound);
+    Plan plan;
+    if (span.count != 0) {
+        plan.lines.push_back("[NOTI] " + kind.name + " table already migrated data. " +
+                             migratedSpanText(span));
+        if (overlapsMigratedSpan(span, start, end)) {
+            plan.lines.push_back(kind.name + " table already migrated data. skip (input date : " +
+                                 endBound + " ~ " + startBound + ")");
+            plan.outcome = Outcome::skippedOverlap;
+            return plan;
+        }
+    }
+    plan.lines.push_back("migration table : " + kind.name + ", range : " + endBound + " ~ " +
+                         startBound);
+    plan.outcome = Outcome::migrated;
+    moveSpan(kind, end, start, plan);
+    return plan;
+}
+
+// A collection dated by its ObjectIds moves whole, in one pipeline.
+Plan decideWholeByObjectId(const CollectionKind& kind, const MigratedSpan& span,
+                           const MongoEdges& edges, const RunParameters& parameters) {
+    Plan plan;
+    plan.lines.push_back("migration table : " + kind.name + ", range : ALL");
+    if (!parameters.retryMode && span.count != 0) {
+        judgeMigrated(kind, span, edges, plan);
+        return plan;
+    }
+    plan.move = Move::pipeline;
+    // The closing line has no end-of-range text in this mode, hence the two blanks.
+    plan.closingLine = "migration table : " + kind.name + ", range :  ~  ALL";
+    plan.outcome = Outcome::migrated;
+    return plan;
+}
+
+// A collection dated by a field moves over the days its documents span.
+Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
+                        const MongoEdges& edges, const RunParameters& parameters) {
+    Plan plan;
+    if (!edges.oldestTime || !edges.newestTime) {
+        plan.lines.push_back(kind.name + " collection is no data to migrate. ");
+        plan.outcome = Outcome::empty;
+        return plan;
+    }
+    const std::string startBound = edges.oldestTime->substr(0, 10) + " 00:00:00";
+    const std::string endBound = edges.newestTime->substr(0, 10) + " 23:59:59";
+    const std::string rangeLine =
+        kind.name + " collection mongodb data range : " + endBound + " ~ " + startBound;
+    if (!parameters.retryMode) {
+        plan.lines.push_back(rangeLine);
+        if (span.count != 0) {
+            judgeMigrated(kind, span, edges, plan);
+            return plan;
+        }
+    } else {
+        plan.linesAfterClearing.push_back(rangeLine);
+    }
+    plan.outcome = Outcome::migrated;
+    if (kind.mover == Mover::objectIdList) {
+        // Without dates the list takes everything above the age floor.
+        plan.move = Move::objectIdList;
+        plan.listedLine = "migration table : " + kind.name + ", range : " +
+                          formatTime(parameters.startedAt, dateTimePattern) + " ~ " +
+                          formatTime(parameters.exportFloorTime(), dateTimePattern);
+        return plan;
+    }
+    moveSpan(kind, convertToTimestamp(endBound), convertToTimestamp(startBound), plan);
+    plan.closingLine = "migration table : " + kind.name + ", range : " + endBound + " ~  ALL";
+    return plan;
+}
+}  // namespace
+
+Plan decide(const CollectionKind& kind, const MigratedSpan& span, const MongoEdges& edges,
+            const RunParameters& parameters) {
+    if (edges.oldestDocument.empty()) {
+        Plan plan;
+        plan.lines.push_back(kind.name + " collection size is zero. continue\n");
+        plan.outcome = Outcome::empty;
+        return plan;
+    }
+    if (parameters.hasDateRange()) return decideDateRange(kind, span, parameters);
+    Plan plan = kind.timeField == EdgeField::objectId
+                    ? decideWholeByObjectId(kind, span, edges, parameters)
+                    : decideWholeByField(kind, span, edges, parameters);
+    if (parameters.retryMode && plan.move != Move::nothing) {
+        plan.clearFirst = true;
+        plan.clearUpTo = edges.newestTime.value_or("");
+        plan.outcome = Outcome::migratedAfterClearing;
+    }
+    return plan;
+}

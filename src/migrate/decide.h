@@ -1,0 +1,49 @@
+#pragma once
+// What to do with one collection, decided from what ClickHouse holds,
+// MongoDB's edges and the run parameters alone: no process, no clock. Both
+// passes carry out the plans it makes.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "migrate/collection_kind.h"
+#include "migrate/migrated_span.h"
+#include "migrate/run.h"
+#include "migrate/run_report.h"
+
+struct MongoEdges {
+    std::string oldestDocument;  // the oldest `_id` as the shell printed it; empty: no document
+    // "YYYY-MM-DD HH:MM:SS" of the dating field, read when a run without
+    // dates needs them: both edges for report collections, the newest one as
+    // the clearing cutoff of a retry. Nothing when MongoDB printed nothing.
+    std::optional<std::string> oldestTime;
+    std::optional<std::string> newestTime;
+};
+
+enum class Move {
+    nothing,
+    pipeline,      // one export-and-load between `lowerOid` and `upperOid` (empty: unbounded)
+    windows,       // windows from `newest` down to `oldest`
+    objectIdList,  // the ids between `lowerOid` and `upperOid`, or above the age floor
+};
+
+struct Plan {
+    // The record of a plan carried out without a failure.
+    Outcome outcome = Outcome::failed;
+    std::vector<std::string> lines;  // logged before anything else happens
+    bool clearFirst = false;
+    std::string clearUpTo;  // the newest time in MongoDB; empty: nothing to delete
+    std::vector<std::string> linesAfterClearing;
+    Move move = Move::nothing;
+    std::string upperOid;
+    std::string lowerOid;
+    std::int64_t newest = 0;  // epoch seconds, both inclusive
+    std::int64_t oldest = 0;
+    std::string listedLine;   // logged once the ObjectId list holds ids
+    std::string closingLine;  // logged after the data moved
+};
+
+Plan decide(const CollectionKind& kind, const MigratedSpan& span, const MongoEdges& edges,
+            const RunParameters& parameters);

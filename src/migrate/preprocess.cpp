@@ -1,0 +1,37 @@
+#include "migrate/preprocess.h"
+
+#include <array>
+#include <string_view>
+
+#include "exec/commands.h"
+#include "exec/runners.h"
+#include "util/log.h"
+#include "util/parsers.h"
+
+namespace {
+constexpr std::array<std::string_view, 3> convertedCollections = {
+    "tb_report_data", "tb_report_summary_data", "tb_base_report_data"};
+constexpr std::string_view preprocessKey = "report_preprocess";
+}  // namespace
+
+bool executeReportTypePreprocessCommand(const OlapMigrator& run) {
+    const QueryResult done = getClickHouseQueryResult(run.clickhouse, preprocessCheckSql(), run.host);
+    if (done.fields.empty()) return false;
+    if (parseLeadingInt64(done.fields.front()) != 0) return true;
+
+    // Only a conversion that ended well may be taken as done: a row written
+    // after a failed one would keep text values in merge_seq for good.
+    bool allConverted = true;
+    for (const std::string_view name : convertedCollections) {
+        LOG(name, " collection type preprocessing start");
+        const ChildStatus status = run.host.run(mergeSeqConversionCommand(run.mongo, name));
+        LOG(name, " collection type preprocessing end");
+        if (!status.succeeded()) {
+            LOG(name, " collection type preprocessing failed");
+            allConverted = false;
+        }
+    }
+    return allConverted &&
+           executeClickHouseCommand(run.clickhouse, preprocessRecordSql(preprocessKey), run.host)
+               .succeeded();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// A Host that answers from memory: the first scripted fragment found in a
+// command gives its printed text and exit code; everything run and every
+// pause is recorded. No child process, no sleep.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "exec/host.h"
+
+struct FakeHost {
+    std::map<std::string, std::pair<std::string, int>> answers;  // fragment -> (stdout, exit)
+    std::vector<std::string> commands;
+    std::vector<unsigned> sleeps;
+    std::int64_t clock = 1'700'000'000;
+
+    Host host() {
+        Host h;
+        h.readOutput = [this](const std::string& command, std::size_t,
+                              const std::function<void(std::string_view)>& onPiece) {
+            commands.push_back(command);
+            for (const auto& [fragment, answer] : answers) {
+                if (command.find(fragment) == std::string::npos) continue;
+                if (!answer.first.empty()) onPiece(answer.first);
+                return childStatusFromWait(answer.second << 8);
+            }
+            return childStatusFromWait(0);
+        };
+        h.run = [this](const std::string& command) {
+            commands.push_back(command);
+            return childStatusFromWait(0);
+        };
+        h.runPipeline = [this](const std::string& producer, const std::string& consumer) {
+            commands.push_back(producer + " | " + consumer);
+            return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
+        };
+        h.now = [this] { return clock; };
+        h.sleepFor = [this](unsigned seconds) { sleeps.push_back(seconds); };
+        h.fileSystem = [](const std::string&) { return std::optional<FileSystemFigures>{}; };
+        return h;
+    }
+};
