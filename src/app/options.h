@@ -72,6 +72,6 @@ void writeBanner(const RunParameters& parameters, const ConnectionSettings& sett
 
 void writeUsage();
 
-// --help: the usage lines, every option with its meaning and default, and
+// --help: the usage line, every option with its meaning and default, and
 // the four command words.
 void writeHelp();
