@@ -7,20 +7,23 @@
 #include "app/settings.h"
 
 int main(int argc, char** argv) {
-    ConnectionSettings settings = getDbUserInfo();
-
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.empty()) {
-        writeUsage();
-        return 1;
-    }
-    if (arguments.front() == "--help" || arguments.front() == "-h") {
+    // Asking what the tool is must work on any host, so it is answered
+    // before the server's configuration is looked for.
+    const std::string first = arguments.empty() ? "" : arguments.front();
+    if (first == "--help" || first == "-h") {
         writeHelp();
         return 0;
     }
-    if (arguments.front() == "--version") {
+    if (first == "--version") {
         std::cout << "qorolapmigrate 1.1.1" << std::endl;
         return 0;
+    }
+
+    ConnectionSettings settings = getDbUserInfo();
+    if (arguments.empty()) {
+        writeUsage();
+        return 1;
     }
 
     const CommandLine commandLine = scanArguments(arguments);

@@ -173,7 +173,6 @@ void writeUsage() {
 
 void writeHelp() {
     std::cout
-        << "Please check the command you entered !!\n"
         << "Usage: qorolapmigrate [start|retry|check|drop] -s <start_time> -e <end_time> "
            "-p <product> -t <table> -i <interval_hours>\n"
         << "\n"

@@ -63,6 +63,6 @@ void writeBanner(const Invocation& invocation, const ConnectionSettings& setting
 
 void writeUsage();
 
-// --help: the usage lines, every option with its meaning and default, and
+// --help: the usage line, every option with its meaning and default, and
 // the four command words.
 void writeHelp();
