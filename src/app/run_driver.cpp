@@ -54,14 +54,32 @@ Host runHost(const Invocation& invocation, const ConnectionSettings& settings) {
                       {settings.nosqlPasswd, settings.olapPassword, settings.rdbPassword});
 }
 
+// A misspelt -t must not end like a run that had nothing left to do; a -p
+// that matches nothing is said, though a run over nothing is no failure.
+bool selectsSomething(const OlapMigrator& run) {
+    const RunParameters& parameters = run.parameters;
+    bool any = false;
+    forEachCollection(run.migrationList, [&](const std::string& key, const std::string& name) {
+        any = any || isSelected(key, name, parameters.product, parameters.table);
+    });
+    if (any) return true;
+    if (!parameters.table.empty()) {
+        LOG_AS("main", parameters.table, " is not in the collection list");
+        return false;
+    }
+    if (!parameters.product.empty()) LOG_AS("main", parameters.product, " is not in the collection list");
+    return true;
+}
+
 // The steps of a run from the list file to the last collection. Every way
 // out comes back here as the run report: the summary is written whatever
 // happened, and only a run that went through to its end line may be 0.
 int migrate(OlapMigrator& run) {
     try {
-        // A list file that cannot be read is found before anything is written.
-        if (setMigrationList(run.parameters.listFile, run.migrationList)) {
-            setLastsnowflakeId(run);
+        // A list file that cannot be read, or a -t that names nothing, is
+        // found before anything is written.
+        if (setMigrationList(run.parameters.listFile, run.migrationList) && selectsSomething(run)) {
+            if (!setLastsnowflakeId(run)) run.report.handoffFailed();
             generalTableMigration(run);
             reportTableMigration(run);
         } else {
@@ -75,7 +93,7 @@ int migrate(OlapMigrator& run) {
     for (const std::string& line : runSummaryLines(run.report)) LOG_AS("main", line);
     if (run.report.stopped()) return 1;
     LOG_AS("main", "**************** Migration End ****************");
-    const std::vector<std::string> failures = run.report.failedCollections();
+    const std::vector<std::string> failures = run.report.failures();
     if (failures.empty()) return 0;
     // A collection that could not be moved must not look like a clean run to
     // whoever scripted it.
@@ -88,6 +106,7 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
     if (!claimSingleInstance()) return 1;
     RunParameters& parameters = invocation.parameters;
     parameters.retryMode = invocation.command == "retry";
+    parameters.dryRun = invocation.dryRun;
     if (parameters.retryMode && parameters.table.empty()) {
         LOG_AS("main", "Please specify one table with the \"-t\" option");
         return 1;
@@ -125,9 +144,10 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
 int runCheck(const Invocation& invocation, const ConnectionSettings& settings) {
     ProductCatalogue catalogue = builtInCatalogue();
     if (!setMigrationList(invocation.parameters.listFile, catalogue)) return 1;
-    checkMigrationCapacity(catalogue, rootedPath(paths::clickhouseStorage),
-                           {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd});
-    return 0;
+    const bool judged = checkMigrationCapacity(
+        catalogue, rootedPath(paths::clickhouseStorage),
+        {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd});
+    return judged ? 0 : 1;
 }
 
 int runDrop(const Invocation& invocation, const ConnectionSettings& settings) {
@@ -142,7 +162,8 @@ int runDrop(const Invocation& invocation, const ConnectionSettings& settings) {
     }
     ProductCatalogue catalogue;
     if (!setMigrationList(listFile, catalogue)) return 1;
-    dropCollections(catalogue, {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},
-                    {settings.olapIp, settings.olapUser, settings.olapPassword});
-    return 0;
+    const bool dropped =
+        dropCollections(catalogue, {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},
+                        {settings.olapIp, settings.olapUser, settings.olapPassword});
+    return dropped ? 0 : 1;
 }

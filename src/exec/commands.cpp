@@ -125,6 +125,32 @@ std::string mergeSeqConversionCommand(const MongoLogin& login, std::string_view 
                           fillTemplate(mergeSeqConversionScript, {insideSingleQuotes(collection)}));
 }
 
+namespace {
+std::string objectIdSpanFilter(const ObjectIdSpan& span) {
+    std::string bounds;
+    if (!span.lower.empty())
+        bounds += std::string(span.lowerExclusive ? "$gt" : "$gte") + ": ObjectId('" + span.lower + "')";
+    if (!span.upper.empty())
+        bounds += (bounds.empty() ? "" : ", ") + std::string("$lte: ObjectId('") + span.upper + "')";
+    return bounds.empty() ? "{}" : "{ _id: { " + bounds + " } }";
+}
+
+std::string oidCondition(const ObjectIdSpan& span) {
+    std::string condition = "1";
+    if (!span.lower.empty())
+        condition += std::string(" and oid ") + (span.lowerExclusive ? ">" : ">=") + " '" + span.lower + "'";
+    if (!span.upper.empty()) condition += " and oid <= '" + span.upper + "'";
+    return condition;
+}
+}  // namespace
+
+std::string countDocumentsCommand(const MongoLogin& login, std::string_view collection,
+                                  const ObjectIdSpan& span) {
+    const std::string script = "db." + std::string(collection) + ".countDocuments(" +
+                               objectIdSpanFilter(span) + ", { hint: { _id: 1 } })";
+    return mongoshCommand(login, "\"" + insideDoubleQuotes(script) + "\"");
+}
+
 std::string exportQueryOption(std::string_view upperOid, std::string_view lowerOid) {
     if (upperOid.empty()) return {};
     if (lowerOid.empty()) return fillTemplate(templates::queryUpperOpt, {insideSingleQuotes(upperOid)});
@@ -177,6 +203,15 @@ std::string completedRowCountSql(std::string_view completedTable) {
     return "select count() from " + std::string(completedTable);
 }
 
+std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span) {
+    return "select count() from " + std::string(completedTable) + " where " + oidCondition(span);
+}
+
+std::string newestCompletedOidSql(std::string_view completedTable, const ObjectIdSpan& span) {
+    return "select max(oid) from " + std::string(completedTable) + " where " +
+           oidCondition({span.lower, span.lowerExclusive, ""});
+}
+
 std::string truncateSql(std::string_view table) {
     return std::string(templates::truncateSql) + std::string(table);
 }
@@ -184,6 +219,17 @@ std::string truncateSql(std::string_view table) {
 std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
                            std::string_view dateTime) {
     return fillTemplate(templates::deleteRangeSql, {table, timeExpression, dateTime});
+}
+
+std::string deleteRangeAboveSql(std::string_view table, std::string_view timeExpression,
+                                std::string_view dateTime, std::string_view floorDateTime) {
+    return deleteRangeSql(table, timeExpression, dateTime) + " AND " + std::string(timeExpression) +
+           " > toUnixTimestamp(toDateTime('" + std::string(floorDateTime) + "', 'UTC'))";
+}
+
+std::string deleteCompletedAboveSql(std::string_view completedTable, std::string_view floorOid) {
+    return "DELETE FROM " + std::string(completedTable) + " WHERE oid > '" + std::string(floorOid) +
+           "'";
 }
 
 std::string memoryTrackingSql() { return std::string(templates::memoryTrackingSql); }

@@ -12,6 +12,14 @@
 // document field of the report collections.
 enum class EdgeField { objectId, createTime, dataDate };
 
+// A span of ObjectIds; an empty bound is no bound. Bounds are ObjectId
+// texts (24 lowercase hex digits) and nothing else.
+struct ObjectIdSpan {
+    std::string lower;
+    bool lowerExclusive = false;
+    std::string upper;  // inclusive
+};
+
 // --- MongoDB shell (mongosh HOST:8825/qornosql -u U -p P --quiet --eval ...)
 std::string oldestObjectIdCommand(const MongoLogin& login, std::string_view collection);
 std::string edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
@@ -19,6 +27,9 @@ std::string edgeTimeCommand(const MongoLogin& login, std::string_view collection
 std::string storageSizeCommand(const MongoLogin& login, std::string_view collection);
 std::string dropCollectionCommand(const MongoLogin& login, std::string_view collection);
 std::string mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection);
+// How many documents the span holds, counted along the `_id` index.
+std::string countDocumentsCommand(const MongoLogin& login, std::string_view collection,
+                                  const ObjectIdSpan& span);
 
 // --- MongoDB export
 // The filter option of the export-and-load pipeline: none without an upper
@@ -42,9 +53,17 @@ std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
 // How many rows a completed table holds: what "drop" shows before it asks.
 std::string completedRowCountSql(std::string_view completedTable);
+// The completed rows of a span, and the newest one above its lower bound.
+std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
+std::string newestCompletedOidSql(std::string_view completedTable, const ObjectIdSpan& span);
 std::string truncateSql(std::string_view table);
 std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
                            std::string_view dateTime);
+// A clearing that spares what lies at or below an age floor: only what a
+// re-export above that floor brings back again.
+std::string deleteRangeAboveSql(std::string_view table, std::string_view timeExpression,
+                                std::string_view dateTime, std::string_view floorDateTime);
+std::string deleteCompletedAboveSql(std::string_view completedTable, std::string_view floorOid);
 std::string memoryTrackingSql();
 std::string snowflakeIdSql();
 std::string preprocessCheckSql();

@@ -10,22 +10,28 @@ namespace {
 // piece, so its size bounds the longest last line handed back whole.
 constexpr std::size_t lastLinePieceSize = 1024;
 constexpr std::size_t queryPieceSize = 512;
+
+std::string programOf(const std::string& command) { return command.substr(0, command.find(' ')); }
 }  // namespace
+
+std::string CallStatus::failure() const {
+    return program + " exit " + std::to_string(status.started() ? status.code : 127);
+}
 
 CommandOutput executeCommand(const std::string& command, const Host& host) {
     CommandOutput output;
+    output.program = programOf(command);
     output.status = host.readOutput(command, lastLinePieceSize,
                                     [&output](std::string_view piece) { output.text = piece; });
-    if (!output.status.started()) {
-        LOG("Failed to execute query.");
-        output.text.clear();
-    }
+    if (!output.status.started()) LOG("Failed to execute query.");
+    if (output.failed()) output.text.clear();
     return output;
 }
 
 QueryResult getClickHouseQueryResult(const ClickHouseLogin& login, const std::string& sql,
                                      const Host& host) {
     QueryResult result;
+    result.program = "clickhouse-client";
     std::string text;
     result.status = host.readOutput(clickhouseCommand(login, sql), queryPieceSize,
                                     [&text](std::string_view piece) { text.append(piece); });
@@ -33,14 +39,14 @@ QueryResult getClickHouseQueryResult(const ClickHouseLogin& login, const std::st
         LOG("Failed to execute query.");
         return result;
     }
-    result.fields = splitByTab(text);
+    if (!result.failed()) result.fields = splitByTab(text);
     if (result.fields.empty()) LOG("Split String Error");
     return result;
 }
 
-ChildStatus executeClickHouseCommand(const ClickHouseLogin& login, const std::string& sql,
-                                     const Host& host) {
-    return host.run(clickhouseCommand(login, sql));
+CallStatus executeClickHouseCommand(const ClickHouseLogin& login, const std::string& sql,
+                                    const Host& host) {
+    return {host.run(clickhouseCommand(login, sql)), "clickhouse-client"};
 }
 
 std::optional<std::string> getDataStr(const std::string& line) {

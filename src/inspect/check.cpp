@@ -52,12 +52,20 @@ std::optional<std::uint64_t> readStorageSize(const std::string& reply) {
     return static_cast<std::uint64_t>(*value);
 }
 
-void writeCapacityLines(std::uint64_t usedSize, std::uint64_t largest) {
-    writeReportLine("MongoDB used size   : " + formatBytes(usedSize));
+std::uint64_t availableSize(const FileSystemFigures& figures) {
+    return saturatingMultiply(figures.availableBlocks, figures.fragmentSize);
+}
+
+void writeCapacityLines(const std::optional<std::uint64_t>& usedSize, const std::string& why,
+                        std::uint64_t largest) {
+    writeReportLine("MongoDB used size   : " +
+                    (usedSize ? formatBytes(*usedSize) : "unreadable (" + why + ")"));
     writeReportLine("MongoDB largest collection size : " + formatBytes(largest));
-    writeReportLine("Capacity required for migration: " +
-                    formatBytes(requiredCapacityOf(usedSize, largest)) + " (" +
-                    formatBytes(seventyPercent(usedSize)) + " + " + formatBytes(largest) + ")");
+    if (usedSize) {
+        writeReportLine("Capacity required for migration: " +
+                        formatBytes(requiredCapacityOf(*usedSize, largest)) + " (" +
+                        formatBytes(seventyPercent(*usedSize)) + " + " + formatBytes(largest) + ")");
+    }
     writeReportLine("  - Capacity = (MongoDB Used size * 0.7) + MongoDB lagest collection size");
     writeReportLine("");
 }
@@ -78,51 +86,57 @@ std::string formatBytes(std::uint64_t bytes) {
     return text.str();
 }
 
-std::uint64_t getDirectorySize(const std::string& path, const Host& machine) {
+std::optional<std::uint64_t> getDirectorySize(const std::string& path, std::string& why,
+                                              const Host& machine) {
     std::optional<std::string> firstLine;
-    const ChildStatus status =
-        machine.readOutput(directorySizeCommand(path), 128, [&](std::string_view piece) {
-            if (!firstLine) firstLine = std::string(piece);
-        });
-    if (!status.started()) {
-        writeDiagnostic("Failed to run du command");
-        return 0;
+    CallStatus du;
+    du.program = "du";
+    du.status = machine.readOutput(directorySizeCommand(path), 128, [&](std::string_view piece) {
+        if (!firstLine) firstLine = std::string(piece);
+    });
+    if (!du.status.started()) writeDiagnostic("Failed to run du command");
+    const std::optional<std::int64_t> kilobytes =
+        firstLine && !du.failed() ? readLeadingInt64(*firstLine) : std::nullopt;
+    if (!kilobytes || *kilobytes < 0) {
+        why = du.failed() ? du.failure() : "du printed no size";
+        return std::nullopt;
     }
-    if (!firstLine) return 0;
-    const std::optional<std::int64_t> kilobytes = readLeadingInt64(*firstLine);
-    if (!kilobytes || *kilobytes < 0) return 0;
     return saturatingMultiply(static_cast<std::uint64_t>(*kilobytes), 1024);
 }
 
-std::uint64_t checkCollectionSize(const ProductCatalogue& catalogue, const MongoLogin& login,
-                                  const Host& machine) {
+CollectionSizes checkCollectionSize(const ProductCatalogue& catalogue, const MongoLogin& login,
+                                    const Host& machine) {
     std::vector<SizeEntry> entries;
     std::uint64_t total = 0;
-    std::uint64_t largest = 0;
+    CollectionSizes sizes;
 
     writeReportLine(separator);
     writeReportLine("MongoDB collection size check start");
     forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
+        const std::string checked = name + " collection size check : ";
         if (!isAcceptableCollectionName(name)) {
-            LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ . - are accepted");
+            writeReportLine(checked + "unreadable (refused name)");
+            ++sizes.unsized;
             return;
         }
-        const std::string reply = executeCommand(storageSizeCommand(login, name), machine).text;
-        if (reply.empty()) {
-            writeReportLine(name + " collection size check : 0 B");
+        const CommandOutput reply = executeCommand(storageSizeCommand(login, name), machine);
+        const std::optional<std::uint64_t> size = readStorageSize(reply.text);
+        if (reply.failed() || (!reply.text.empty() && !size)) {
+            writeReportLine(checked + (reply.failed() ? "unreadable (" + reply.failure() + ")"
+                                                      : "unreadable reply"));
             entries.push_back({name, 0});
+            ++sizes.unsized;
             return;
         }
-        const std::optional<std::uint64_t> size = readStorageSize(reply);
         if (!size) {
-            writeReportLine(name + " collection size check : unreadable reply");
+            writeReportLine(checked + "0 B");
             entries.push_back({name, 0});
             return;
         }
-        writeReportLine(name + " collection size check : " + sizeWithBytes(*size));
+        writeReportLine(checked + sizeWithBytes(*size));
         entries.push_back({name, *size});
         total = saturatingAdd(total, *size);
-        largest = std::max(largest, *size);
+        sizes.largest = std::max(sizes.largest, *size);
     });
     writeReportLine(separator);
 
@@ -136,41 +150,48 @@ std::uint64_t checkCollectionSize(const ProductCatalogue& catalogue, const Mongo
     writeReportLine(separator);
     writeReportLine("MongoDB collection total size : " + formatBytes(total));
     writeReportLine(separator);
-    return largest;
+    return sizes;
 }
 
-void checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string& directory,
+bool checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string& directory,
                             const MongoLogin& login, const Host& machine) {
-    const std::string nosqlDirectory = rootedPath(paths::nosqlStorage);
     const std::optional<FileSystemFigures> figures = machine.fileSystem(directory);
-    if (figures) {
-        const std::uint64_t totalCapacity = saturatingMultiply(figures->blocks, figures->fragmentSize);
-        const std::uint64_t availableSize =
-            saturatingMultiply(figures->availableBlocks, figures->fragmentSize);
-        const std::uint64_t usedSize = getDirectorySize(nosqlDirectory, machine);
-        const std::uint64_t largest = checkCollectionSize(catalogue, login, machine);
-
-        writeReportLine("[Summary] ");
-        writeReportLine("Disk total capacity : " + formatBytes(totalCapacity));
-        writeReportLine("Disk available size : " + formatBytes(availableSize));
-        writeCapacityLines(usedSize, largest);
-        if (availableSize > requiredCapacityOf(usedSize, largest)) {
-            writeReportLine("\x1b[32mMigration is possible !!\x1b[0m");
-        } else {
-            writeReportLine("\x1b[31mMigration is not possible. Please clean up the disk\x1b[0m");
-        }
-    } else {
+    if (!figures) {
         writeDiagnostic("Warn: " + directory +
                         " directory is not searched, so only mongodb information is checked.");
-        const std::uint64_t usedSize = getDirectorySize(nosqlDirectory, machine);
-        const std::uint64_t largest = checkCollectionSize(catalogue, login, machine);
+    }
+    std::string why;
+    const std::optional<std::uint64_t> usedSize =
+        getDirectorySize(rootedPath(paths::nosqlStorage), why, machine);
+    const CollectionSizes sizes = checkCollectionSize(catalogue, login, machine);
 
+    if (!figures) {
         writeReportLine(
             "Only mongodb information is output because \"/tevfs/clickhouse\" directory is not "
             "searched.");
         writeReportLine("");
-        writeReportLine("[Summary] ");
-        writeCapacityLines(usedSize, largest);
+    }
+    writeReportLine("[Summary] ");
+    if (figures) {
+        writeReportLine("Disk total capacity : " +
+                        formatBytes(saturatingMultiply(figures->blocks, figures->fragmentSize)));
+        writeReportLine("Disk available size : " + formatBytes(availableSize(*figures)));
+    }
+    writeCapacityLines(usedSize, why, sizes.largest);
+    const bool judged = usedSize && sizes.unsized == 0;
+    if (!judged) {
+        // A verdict on figures that were not read would only look like one.
+        writeReportLine("Migration capacity cannot be judged : " + std::to_string(sizes.unsized) +
+                        (sizes.unsized == 1 ? " collection" : " collections") +
+                        " could not be sized" +
+                        (usedSize ? "" : ", the MongoDB used size could not be measured"));
+    } else if (figures) {
+        if (availableSize(*figures) > requiredCapacityOf(*usedSize, sizes.largest)) {
+            writeReportLine("\x1b[32mMigration is possible !!\x1b[0m");
+        } else {
+            writeReportLine("\x1b[31mMigration is not possible. Please clean up the disk\x1b[0m");
+        }
     }
     writeReportLine(separator);
+    return judged;
 }

@@ -4,6 +4,7 @@
 // beside a running migration.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "exec/host.h"
@@ -19,15 +20,23 @@ struct SizeEntry {
 std::string formatBytes(std::uint64_t bytes);
 
 // Bytes under `path`, following links because the data directories of a
-// server are often links to a larger disk; 0 when du gives no figure.
-std::uint64_t getDirectorySize(const std::string& path, const Host& machine = realHost());
+// server are often links to a larger disk; nothing, with the reason in
+// `why`, when du gives no figure.
+std::optional<std::uint64_t> getDirectorySize(const std::string& path, std::string& why,
+                                              const Host& machine = realHost());
+
+struct CollectionSizes {
+    std::uint64_t largest = 0;
+    std::size_t unsized = 0;  // collections whose size could not be read
+};
 
 // Prints each collection's storage size, then the biggest first and the
 // total; the biggest matters most, as it passes through staging whole.
-std::uint64_t checkCollectionSize(const ProductCatalogue& catalogue, const MongoLogin& login,
-                                  const Host& machine = realHost());
+CollectionSizes checkCollectionSize(const ProductCatalogue& catalogue, const MongoLogin& login,
+                                    const Host& machine = realHost());
 
 // Sizes, capacity and verdict. Without a readable ClickHouse directory there
-// is no disk to judge, so the MongoDB figures come alone.
-void checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string& directory,
+// is no disk to judge, so the MongoDB figures come alone; without every size
+// there is no verdict either. False when a figure could not be read.
+bool checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string& directory,
                             const MongoLogin& login, const Host& machine = realHost());

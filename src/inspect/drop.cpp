@@ -59,7 +59,7 @@ std::string listedLine(const std::string& name, const std::optional<std::int64_t
 }
 }  // namespace
 
-void dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
+bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
                      const ClickHouseLogin& clickhouse, std::istream& answer,
                      const Host& machine) {
     const CompletedRows completed = readCompletedRows(catalogue, clickhouse, machine);
@@ -91,17 +91,25 @@ void dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
     const std::string word = readAnswerWord(answer);
     if (anyNotMigrated && word == "yes")
         writeReportLine("Nothing dropped: collections marked [NOT MIGRATED] need the answer force");
+    bool allDropped = true;
     if (word == confirmation) {
         forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
             if (!isAcceptableCollectionName(name)) {
                 LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ . - are accepted");
+                allDropped = false;
                 return;
             }
             writeProgressLine(name + " collection drop start ");
-            executeCommand(dropCollectionCommand(mongo, name), machine);
-            writeProgressLine(name + " collection drop end ");
+            const CommandOutput dropped = executeCommand(dropCollectionCommand(mongo, name), machine);
+            if (dropped.failed()) {
+                writeProgressLine(name + " collection drop failed (" + dropped.failure() + ")");
+                allDropped = false;
+            } else {
+                writeProgressLine(name + " collection drop end ");
+            }
             writeReportLine("");
         });
     }
     writeReportLine(separator);
+    return allDropped;
 }

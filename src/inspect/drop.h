@@ -12,6 +12,7 @@
 
 // `answer` is the operator's terminal (a stream in tests). Collections with
 // nothing in ClickHouse are marked, and then a deliberate "force" is needed.
-void dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
+// False when a drop failed (the rest of the list is still dropped).
+bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
                      const ClickHouseLogin& clickhouse, std::istream& answer = std::cin,
                      const Host& machine = realHost());

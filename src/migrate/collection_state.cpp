@@ -6,14 +6,37 @@
 #include "util/parsers.h"
 
 namespace {
-// An edge time as date-time text: nothing when MongoDB printed nothing, and
-// a stopped run when it printed something that holds no time.
-bool readEdgeTime(const OlapMigrator& run, const CollectionKind& kind, int direction,
+enum class Read { done, failed, unreadableTime };
+
+Read readFailed(const CollectionKind& kind, const CallStatus& call) {
+    LOG_AS(kind.loggedAs, kind.name, " collection could not be read from MongoDB (", call.failure(),
+           ")");
+    return Read::failed;
+}
+
+// An edge time as date-time text; nothing when MongoDB printed nothing.
+Read readEdgeTime(const OlapMigrator& run, const CollectionKind& kind, int direction,
                   std::optional<std::string>& time) {
-    const std::string printed = getCollectionEdgeTime(run, kind, direction);
-    if (printed.empty()) return true;
-    time = getDataStr(printed);
-    return time.has_value();
+    const CommandOutput printed = getCollectionEdgeTime(run, kind, direction);
+    if (printed.failed()) return readFailed(kind, printed);
+    if (printed.text.empty()) return Read::done;
+    time = getDataStr(printed.text);
+    return time ? Read::done : Read::unreadableTime;
+}
+
+Read readEdges(const OlapMigrator& run, const CollectionKind& kind, MongoEdges& edges) {
+    const CommandOutput oldest = executeCommand(oldestObjectIdCommand(run.mongo, kind.name), run.host);
+    if (oldest.failed()) return readFailed(kind, oldest);
+    edges.oldestDocument = removeNewlines(oldest.text);
+    const RunParameters& parameters = run.parameters;
+    const bool datedByField = kind.timeField != EdgeField::objectId;
+    if (parameters.hasDateRange() || edges.oldestDocument.empty()) return Read::done;
+    if (!datedByField && !parameters.retryMode) return Read::done;
+    if (datedByField) {
+        const Read read = readEdgeTime(run, kind, 1, edges.oldestTime);
+        if (read != Read::done) return read;
+    }
+    return readEdgeTime(run, kind, -1, edges.newestTime);
 }
 }  // namespace
 
@@ -25,19 +48,18 @@ StateReading readCollectionState(const OlapMigrator& run, const CollectionKind& 
         return reading;
     }
     MongoEdges edges;
-    edges.oldestDocument = removeNewlines(
-        executeCommand(oldestObjectIdCommand(run.mongo, kind.name), run.host).text);
-    const RunParameters& parameters = run.parameters;
-    const bool wholeCollection = !parameters.hasDateRange() && !edges.oldestDocument.empty();
-    const bool datedByField = kind.timeField != EdgeField::objectId;
-    if (wholeCollection && (datedByField || parameters.retryMode)) {
-        const bool read = (!datedByField || readEdgeTime(run, kind, 1, edges.oldestTime)) &&
-                          readEdgeTime(run, kind, -1, edges.newestTime);
-        if (!read) {
+    switch (readEdges(run, kind, edges)) {
+        case Read::done:
+            reading.state = CollectionState{std::move(*span), std::move(edges)};
+            return reading;
+        case Read::unreadableTime:
             reading.outcome = Outcome::stopped;
             return reading;
-        }
+        case Read::failed:
+            break;
     }
-    reading.state = CollectionState{std::move(*span), std::move(edges)};
+    // A retry clears only after every read it depends on has answered.
+    if (run.parameters.retryMode && !run.parameters.hasDateRange())
+        LOG_AS(kind.loggedAs, kind.name, " previous data could not be cleared, migration skipped");
     return reading;
 }

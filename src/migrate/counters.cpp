@@ -21,8 +21,10 @@ std::int32_t getMigrationCount(const OlapMigrator& run, const CollectionKind& ki
     return 0;
 }
 
-std::string getCollectionEdgeTime(const OlapMigrator& run, const CollectionKind& kind,
-                                  int direction) {
-    const std::string command = edgeTimeCommand(run.mongo, kind.name, kind.timeField, direction);
-    return removeNewlines(executeCommand(command, run.host).text);
+CommandOutput getCollectionEdgeTime(const OlapMigrator& run, const CollectionKind& kind,
+                                    int direction) {
+    CommandOutput output =
+        executeCommand(edgeTimeCommand(run.mongo, kind.name, kind.timeField, direction), run.host);
+    output.text = removeNewlines(output.text);
+    return output;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "exec/runners.h"
 #include "migrate/collection_kind.h"
 #include "migrate/run.h"
 
@@ -16,5 +17,5 @@ std::int32_t getMigrationCount(const OlapMigrator& run, const CollectionKind& ki
 
 // The shell's last line for the oldest (1) or newest (-1) document by the
 // kind's dating field, newlines removed; empty when it printed nothing.
-std::string getCollectionEdgeTime(const OlapMigrator& run, const CollectionKind& kind,
-                                  int direction);
+CommandOutput getCollectionEdgeTime(const OlapMigrator& run, const CollectionKind& kind,
+                                    int direction);

@@ -10,19 +10,23 @@ std::string migratedSpanText(const MigratedSpan& span) {
 }
 
 // The migrated rows reach back to the oldest document, or they do not: then
-// an earlier run stopped halfway and only a retry can mend it.
+// an earlier run stopped halfway and only a retry can mend it. Reaching back
+// is not enough either: a window that failed in the middle leaves a gap, so
+// the whole migrated span is counted on both sides.
 void judgeMigrated(const CollectionKind& kind, const MigratedSpan& span, const MongoEdges& edges,
                    Plan& plan) {
+    plan.whenUnequal = Outcome::incomplete;
     if (edges.oldestDocument.find(span.firstOid) != std::string::npos) {
         plan.lines.push_back(kind.name + " collection all migrations were processed " +
                              (kind.isReport ? "successfull \n" : "successfully \n"));
         plan.outcome = Outcome::complete;
+        plan.verify = ObjectIdSpan{.lower = span.firstOid};
         return;
     }
     plan.lines.push_back("[WARN] " + kind.name + " collection already migrated data. " +
                          migratedSpanText(span));
     plan.lines.push_back("[WARN] The migrated data and mongo db data are different. \n");
-    plan.outcome = Outcome::differs;
+    plan.outcome = Outcome::incomplete;
 }
 
 // The seconds from `oldest` to `newest`, both whole, by the kind's mover.
@@ -31,6 +35,7 @@ void moveSpan(const CollectionKind& kind, std::int64_t newest, std::int64_t olde
     plan.oldest = oldest;
     plan.upperOid = makeLastObjectIdOfTime(newest);
     plan.lowerOid = makeObjectIdFromTime(oldest);
+    plan.verify = ObjectIdSpan{.lower = plan.lowerOid, .upper = plan.upperOid};
     switch (kind.mover) {
         case Mover::pipeline:
             plan.move = Move::pipeline;
@@ -58,6 +63,10 @@ Plan decideDateRange(const CollectionKind& kind, const MigratedSpan& span,
             plan.lines.push_back(kind.name + " table already migrated data. skip (input date : " +
                                  endBound + " ~ " + startBound + ")");
             plan.outcome = Outcome::skippedOverlap;
+            // Passing over the requested days is only right when they are all there.
+            plan.verify = ObjectIdSpan{.lower = makeObjectIdFromTime(start),
+                                       .upper = makeLastObjectIdOfTime(end)};
+            plan.whenUnequal = Outcome::incomplete;
             return plan;
         }
     }
@@ -78,6 +87,7 @@ Plan decideWholeByObjectId(const CollectionKind& kind, const MigratedSpan& span,
         return plan;
     }
     plan.move = Move::pipeline;
+    plan.verify = ObjectIdSpan{};
     // The closing line has no end-of-range text in this mode, hence the two blanks.
     plan.closingLine = "migration table : " + kind.name + ", range :  ~  ALL";
     plan.outcome = Outcome::migrated;
@@ -108,8 +118,12 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
     }
     plan.outcome = Outcome::migrated;
     if (kind.mover == Mover::objectIdList) {
-        // Without dates the list takes everything above the age floor.
+        // Without dates the list takes everything above the age floor, and a
+        // retry clears no more than that.
         plan.move = Move::objectIdList;
+        plan.verify = ObjectIdSpan{.lower = makeObjectIdFromTime(parameters.exportFloorTime()),
+                                   .lowerExclusive = true};
+        if (parameters.retryMode) plan.clearAbove = parameters.exportFloorTime();
         plan.listedLine = "migration table : " + kind.name + ", range : " +
                           formatTime(parameters.startedAt, dateTimePattern) + " ~ " +
                           formatTime(parameters.exportFloorTime(), dateTimePattern);

@@ -35,6 +35,9 @@ struct Plan {
     std::vector<std::string> lines;  // logged before anything else happens
     bool clearFirst = false;
     std::string clearUpTo;  // the newest time in MongoDB; empty: nothing to delete
+    // Epoch seconds at and below which rows are spared, because the
+    // re-export does not bring them back.
+    std::optional<std::int64_t> clearAbove;
     std::vector<std::string> linesAfterClearing;
     Move move = Move::nothing;
     std::string upperOid;
@@ -43,6 +46,10 @@ struct Plan {
     std::int64_t oldest = 0;
     std::string listedLine;   // logged once the ObjectId list holds ids
     std::string closingLine;  // logged after the data moved
+    // The span whose documents must be in ClickHouse, each once, when the
+    // plan is carried out; with no upper bound, up to the newest one there.
+    std::optional<ObjectIdSpan> verify;
+    Outcome whenUnequal = Outcome::failed;
 };
 
 Plan decide(const CollectionKind& kind, const MigratedSpan& span, const MongoEdges& edges,

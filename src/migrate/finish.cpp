@@ -13,8 +13,14 @@ void finishMigratedCollection(const OlapMigrator& run, const CollectionKind& kin
     if (getMigrationCount(run, kind, stagingCount, completedCount) == 0) {
         record.stagingCount = stagingCount;
         record.completedCount = completedCount;
+    } else {
+        record.countsUnreadable = true;
     }
     LOG_AS(kind.loggedAs, "-------------------------------------------------------------------");
     run.host.sleepFor(static_cast<unsigned>(run.parameters.waitTime));
-    executeClickHouseCommand(run.clickhouse, truncateSql(kind.stagingTable), run.host);
+    const CallStatus emptied =
+        executeClickHouseCommand(run.clickhouse, truncateSql(kind.stagingTable), run.host);
+    // Rows left in staging were carried on already; they only take room.
+    if (emptied.failed())
+        LOG_AS(kind.loggedAs, kind.stagingTable, " could not be emptied (", emptied.failure(), ")");
 }

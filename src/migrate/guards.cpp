@@ -68,4 +68,6 @@ void checkClickHouseMemory(const OlapMigrator& run) {
         LOG("ClickHouse Memory Usage Exceeds 40% of Physical RAM");
         run.host.sleepFor(memoryCheckPause);
     }
+    LOG("ClickHouse memory was not within the limit after ", memoryCheckAttempts,
+        " checks, loading anyway");
 }

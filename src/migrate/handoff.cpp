@@ -1,24 +1,32 @@
+#include "migrate/handoff.h"
+
+#include <algorithm>
+
 #include "exec/commands.h"
 #include "exec/runners.h"
-#include "migrate/handoff.h"
 #include "util/log.h"
 #include "util/parsers.h"
 
-std::string getLastSnowflakeId(const OlapMigrator& run) {
+std::optional<std::string> getLastSnowflakeId(const OlapMigrator& run) {
     const QueryResult result = getClickHouseQueryResult(run.clickhouse, snowflakeIdSql(), run.host);
-    if (result.fields.empty()) {
-        LOG("Split String Error");
-        return "0";
-    }
-    return removeNewlines(result.fields.front());
+    const std::string id = result.fields.empty() ? "" : removeNewlines(result.fields.front());
+    // The ID goes into an SQL text, so it must be the number and nothing more.
+    if (!id.empty() && std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return id;
+    LOG("Split String Error");
+    LOG("No Snowflake ID could be read from ClickHouse (", result.failure(),
+        "), PostgreSQL left unchanged");
+    return std::nullopt;
 }
 
-void setLastsnowflakeId(const OlapMigrator& run) {
-    const std::string id = getLastSnowflakeId(run);
-    const ChildStatus status = run.host.run(snowflakeUpdateCommand(run.postgres, id));
+bool setLastsnowflakeId(const OlapMigrator& run) {
+    const std::optional<std::string> id = getLastSnowflakeId(run);
+    if (!id) return false;
+    const ChildStatus status = run.host.run(snowflakeUpdateCommand(run.postgres, *id));
     if (status.raw == 0) {
-        LOG("PostgreSQL TB_OLAP_TABLE updated successfully. Last Snowflake ID: ", id);
-    } else {
-        LOG("Failed to update TB_OLAP_TABLE in PostgreSQL. Return code: ", status.raw);
+        LOG("PostgreSQL TB_OLAP_TABLE updated successfully. Last Snowflake ID: ", *id);
+        return true;
     }
+    LOG("Failed to update TB_OLAP_TABLE in PostgreSQL. Return code: ", status.raw);
+    return false;
 }

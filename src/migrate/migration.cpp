@@ -7,6 +7,7 @@
 #include "migrate/guards.h"
 #include "migrate/movers.h"
 #include "migrate/preprocess.h"
+#include "migrate/verify.h"
 #include "util/catalogue.h"
 #include "util/log.h"
 
@@ -32,11 +33,24 @@ MoveResult carryOutMove(const OlapMigrator& run, const CollectionKind& kind, con
     return movedIf(tb_base_report_data_migration(run, kind.name));
 }
 
+// The plan's outcome when the counts agree. A rehearsal loads nothing, so
+// what it would have moved is counted and shown but not judged.
+Outcome verified(const OlapMigrator& run, const CollectionKind& kind, const Plan& plan,
+                 CollectionRecord& record) {
+    if (!plan.verify) return plan.outcome;
+    const VerifiedSpan span = verifyMigratedSpan(run, kind, *plan.verify);
+    record.verified = span.documents;
+    if (span.result == Verification::equal) return plan.outcome;
+    if (span.result == Verification::unreadable) return Outcome::failed;
+    if (run.parameters.dryRun && plan.move != Move::nothing) return plan.outcome;
+    return plan.whenUnequal;
+}
+
 Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan& plan,
                  CollectionRecord& record) {
     for (const std::string& line : plan.lines) LOG_AS(kind.loggedAs, line);
-    if (plan.move == Move::nothing) return plan.outcome;
-    if (plan.clearFirst && !deleteOriginalTable(run, kind, plan.clearUpTo)) {
+    if (plan.move == Move::nothing) return verified(run, kind, plan, record);
+    if (plan.clearFirst && !deleteOriginalTable(run, kind, plan.clearUpTo, plan.clearAbove)) {
         LOG_AS(kind.loggedAs, kind.name, " previous data could not be cleared, migration skipped");
         return Outcome::failed;
     }
@@ -46,7 +60,10 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
     if (moved == MoveResult::nothingListed) return Outcome::empty;
     if (!plan.closingLine.empty()) LOG_AS(kind.loggedAs, plan.closingLine);
     finishMigratedCollection(run, kind, record);
-    return moved == MoveResult::moved ? plan.outcome : Outcome::failed;
+    if (moved == MoveResult::failed) return Outcome::failed;
+    const Outcome outcome = verified(run, kind, plan, record);
+    if (outcome != plan.outcome) record.verified.reset();
+    return outcome;
 }
 
 Outcome migrateCollection(const OlapMigrator& run, const CollectionKind& kind,
@@ -78,9 +95,15 @@ void migratePass(OlapMigrator& run, bool reportPass) {
             run.report.record(std::move(record));
             return;
         }
-        if (kind.isReport && !preprocessed) preprocessed = executeReportTypePreprocessCommand(run);
         const std::int64_t began = run.host.now();
-        record.outcome = migrateCollection(run, kind, record);
+        const Preprocessing preprocessing =
+            kind.isReport && !preprocessed ? executeReportTypePreprocessCommand(run) : Preprocessing::done;
+        preprocessed = preprocessing == Preprocessing::done;
+        // A collection whose conversion state is unknown may still hold text
+        // where the target expects numbers: it waits for a run that can tell.
+        record.outcome = preprocessing == Preprocessing::unchecked
+                             ? Outcome::failed
+                             : migrateCollection(run, kind, record);
         record.seconds = run.host.now() - began;
         run.report.record(std::move(record));
     });

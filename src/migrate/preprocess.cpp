@@ -14,10 +14,13 @@ constexpr std::array<std::string_view, 3> convertedCollections = {
 constexpr std::string_view preprocessKey = "report_preprocess";
 }  // namespace
 
-bool executeReportTypePreprocessCommand(const OlapMigrator& run) {
+Preprocessing executeReportTypePreprocessCommand(const OlapMigrator& run) {
     const QueryResult done = getClickHouseQueryResult(run.clickhouse, preprocessCheckSql(), run.host);
-    if (done.fields.empty()) return false;
-    if (parseLeadingInt64(done.fields.front()) != 0) return true;
+    if (done.fields.empty()) {
+        LOG("report collection type preprocessing could not be checked (", done.failure(), ")");
+        return Preprocessing::unchecked;
+    }
+    if (parseLeadingInt64(done.fields.front()) != 0) return Preprocessing::done;
 
     // Only a conversion that ended well may be taken as done: a row written
     // after a failed one would keep text values in merge_seq for good.
@@ -31,7 +34,12 @@ bool executeReportTypePreprocessCommand(const OlapMigrator& run) {
             allConverted = false;
         }
     }
-    return allConverted &&
-           executeClickHouseCommand(run.clickhouse, preprocessRecordSql(preprocessKey), run.host)
-               .succeeded();
+    if (!allConverted) return Preprocessing::notDone;
+    const CallStatus recorded =
+        executeClickHouseCommand(run.clickhouse, preprocessRecordSql(preprocessKey), run.host);
+    if (recorded.failed()) {
+        LOG("report collection type preprocessing could not be recorded (", recorded.failure(), ")");
+        return Preprocessing::notDone;
+    }
+    return Preprocessing::done;
 }

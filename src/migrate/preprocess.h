@@ -4,7 +4,10 @@
 
 #include "migrate/run.h"
 
-// True once the conversion is known done: recorded before, or recorded now
-// after three clean conversions. False means it is to be tried again before
-// the next report collection.
-bool executeReportTypePreprocessCommand(const OlapMigrator& run);
+enum class Preprocessing {
+    done,       // recorded before, or recorded now after three clean conversions
+    notDone,    // a conversion or the record failed: tried again before the next collection
+    unchecked,  // the record could not be read, so nothing is known
+};
+
+Preprocessing executeReportTypePreprocessCommand(const OlapMigrator& run);

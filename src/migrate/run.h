@@ -28,6 +28,7 @@ struct RunParameters {
     bool memoryLimitSet = false;    // the memory guard runs only when -ml was given
     std::int64_t diskLimit = 90;    // percent; 0 switches the disk guard off
     bool retryMode = false;
+    bool dryRun = false;  // loads nothing, so what it moves cannot be judged by the counts
     std::int64_t startedAt = 0;  // epoch seconds, read once when the run begins
 
     bool hasDateRange() const { return !startTime.empty() && !endTime.empty(); }

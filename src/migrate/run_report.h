@@ -13,7 +13,7 @@ enum class Outcome {
     migratedAfterClearing,
     complete,
     skippedOverlap,
-    differs,
+    incomplete,  // migrated before, but not all of it: a retry mends it
     empty,
     failed,
     refusedName,
@@ -25,6 +25,8 @@ struct CollectionRecord {
     Outcome outcome = Outcome::failed;
     std::optional<std::string> stagingCount;
     std::optional<std::string> completedCount;
+    bool countsUnreadable = false;  // the counts were asked for but not read
+    std::optional<std::int64_t> verified;  // documents found equal on both sides
     std::int64_t seconds = 0;
 };
 
@@ -41,21 +43,33 @@ public:
     void stop() { stopped_ = true; }
     bool stopped() const { return stopped_; }
 
-    // Names of the collections that did not end well, in visiting order,
-    // each once even when the catalogue lists it twice.
-    std::vector<std::string> failedCollections() const {
+    // The Snowflake ID did not reach PostgreSQL: the migrations still run,
+    // but the run cannot end well.
+    void handoffFailed() { handoffFailed_ = true; }
+    bool hasHandoffFailed() const { return handoffFailed_; }
+
+    // What did not end well, in visiting order, each collection once even
+    // when the catalogue lists it twice.
+    std::vector<std::string> failures() const {
         std::vector<std::string> names;
+        if (handoffFailed_) names.push_back(handoffName);
         for (const CollectionRecord& r : records_) {
-            if (r.outcome != Outcome::failed && r.outcome != Outcome::refusedName &&
-                r.outcome != Outcome::stopped)
-                continue;
+            if (!isFailure(r.outcome)) continue;
             if (std::find(names.begin(), names.end(), r.name) == names.end())
                 names.push_back(r.name);
         }
         return names;
     }
 
+    static bool isFailure(Outcome outcome) {
+        return outcome == Outcome::failed || outcome == Outcome::incomplete ||
+               outcome == Outcome::refusedName || outcome == Outcome::stopped;
+    }
+
+    static constexpr const char* handoffName = "Snowflake ID hand-off";
+
 private:
     std::vector<CollectionRecord> records_;
     bool stopped_ = false;
+    bool handoffFailed_ = false;
 };

@@ -6,15 +6,18 @@
 namespace {
 constexpr std::array allOutcomes = {
     Outcome::migrated, Outcome::migratedAfterClearing, Outcome::complete,
-    Outcome::skippedOverlap, Outcome::differs,         Outcome::empty,
+    Outcome::skippedOverlap, Outcome::incomplete,      Outcome::empty,
     Outcome::failed,   Outcome::refusedName,           Outcome::stopped,
 };
 
 std::string collectionLine(const CollectionRecord& record) {
     std::string line = "Summary : " + record.name + " : ";
     line += outcomeText(record.outcome);
+    if (record.outcome == Outcome::incomplete) line += ", run retry -t " + record.name;
+    if (record.verified) line += ", verified " + std::to_string(*record.verified);
     if (record.stagingCount) line += ", staging " + *record.stagingCount;
     if (record.completedCount) line += ", completed " + *record.completedCount;
+    if (record.countsUnreadable) line += ", counts unreadable";
     line += ", " + std::to_string(record.seconds) + " s";
     return line;
 }
@@ -43,8 +46,8 @@ std::string_view outcomeText(Outcome outcome) {
             return "complete";
         case Outcome::skippedOverlap:
             return "skipped for overlap";
-        case Outcome::differs:
-            return "differs from MongoDB";
+        case Outcome::incomplete:
+            return "incomplete";
         case Outcome::empty:
             return "empty";
         case Outcome::failed:
@@ -60,6 +63,8 @@ std::string_view outcomeText(Outcome outcome) {
 std::vector<std::string> runSummaryLines(const RunReport& report) {
     std::vector<std::string> lines;
     for (const CollectionRecord& record : report.records()) lines.push_back(collectionLine(record));
+    if (report.hasHandoffFailed())
+        lines.push_back(std::string("Summary : ") + RunReport::handoffName + " : failed");
     lines.push_back(totalsLine(report.records()));
     return lines;
 }

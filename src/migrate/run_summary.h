@@ -11,8 +11,9 @@
 std::string_view outcomeText(Outcome outcome);
 
 // One line per visited collection, in visiting order, then the totals:
-//   Summary : tb_audit_log : migrated, staging 0, completed 3000, 12 s
-//   Summary total : 3 collections, 2 migrated, 1 failed
+//   Summary : tb_audit_log : migrated, verified 3000, staging 0, completed 3000, 12 s
+//   Summary : tb_report_data : incomplete, run retry -t tb_report_data, 1 s
+//   Summary total : 3 collections, 1 migrated, 1 incomplete, 1 failed
 // Counts appear only when they were read; the totals name only the
 // outcomes that occurred, in a fixed order.
 std::vector<std::string> runSummaryLines(const RunReport& report);

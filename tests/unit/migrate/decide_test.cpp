@@ -47,7 +47,7 @@ TEST(Decide, OnePlanPerStateAndParameters) {
         {"empty collection", "tb_audit_log", false, Oldest::none, true, "", "", Outcome::empty, Move::nothing},
         {"first run", "tb_audit_log", false, Oldest::older, false, "", "", Outcome::migrated, Move::pipeline},
         {"complete", "tb_audit_log", true, Oldest::migrated, false, "", "", Outcome::complete, Move::nothing},
-        {"stopped halfway", "tb_audit_log", true, Oldest::older, false, "", "", Outcome::differs, Move::nothing},
+        {"stopped halfway", "tb_audit_log", true, Oldest::older, false, "", "", Outcome::incomplete, Move::nothing},
         {"retry", "tb_audit_log", true, Oldest::migrated, true, "", "", Outcome::migratedAfterClearing, Move::pipeline},
         {"range overlaps", "tb_audit_log", true, Oldest::older, true, "2024-02-01", "2024-03-01", Outcome::skippedOverlap, Move::nothing},
         {"range before", "tb_audit_log", true, Oldest::older, true, "2024-02-01", "2024-02-29", Outcome::migrated, Move::pipeline},
@@ -95,4 +95,30 @@ TEST(Decide, RetryClearsUpToTheNewestDocumentAfterItIsRead) {
     const Plan nothing = decide(kindOf("tb_report_data"), migrated(true), noField, retry);
     EXPECT_FALSE(nothing.clearFirst);
     EXPECT_EQ(nothing.outcome, Outcome::empty);
+}
+
+TEST(Decide, EveryMovedOrPassedOverSpanIsCountedOnBothSides) {
+    RunParameters retry;
+    retry.retryMode = true;
+    retry.startedAt = convertToTimestamp("2026-01-01 00:00:00");
+    const std::string floorOid = makeObjectIdFromTime(retry.exportFloorTime());
+
+    const Plan whole = decide(kindOf("tb_audit_log"), migrated(false), edgesOf(Oldest::older), {});
+    ASSERT_TRUE(whole.verify);
+    EXPECT_TRUE(whole.verify->lower.empty() && whole.verify->upper.empty());
+    EXPECT_EQ(whole.whenUnequal, Outcome::failed);
+
+    const Plan complete = decide(kindOf("tb_audit_log"), migrated(true), edgesOf(Oldest::migrated), {});
+    ASSERT_TRUE(complete.verify);
+    EXPECT_EQ(complete.verify->lower, firstMigratedOid);
+    EXPECT_EQ(complete.whenUnequal, Outcome::incomplete);
+
+    const Plan base = decide(kindOf("tb_base_report_data"), migrated(true), edgesOf(Oldest::older), retry);
+    ASSERT_TRUE(base.verify);
+    EXPECT_EQ(base.verify->lower, floorOid);
+    EXPECT_TRUE(base.verify->lowerExclusive);
+    EXPECT_EQ(base.clearAbove, retry.exportFloorTime());
+
+    const Plan stopped = decide(kindOf("tb_audit_log"), migrated(true), edgesOf(Oldest::older), {});
+    EXPECT_FALSE(stopped.verify);
 }

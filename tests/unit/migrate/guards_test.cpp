@@ -39,7 +39,9 @@ TEST(Guards, AMigratedGeneralCollectionSettlesThenWaits) {
     FakeHost fake;
     fake.answers = {{"mig_tb_audit_log_completed\"", {"0\t0\t0\t\n", 0}},
                     {"limit(1)", {"[ { _id: ObjectId('659200800000000000000000') } ]\n", 0}},
-                    {"SELECT count()", {"0\t1\n", 0}}};
+                    {"SELECT count()", {"0\t1\n", 0}},
+                    {"countDocuments", {"1\n", 0}},
+                    {"select count() from", {"1\n", 0}}};
     const Host host = fake.host();
     OlapMigrator run = runOn(host);
     generalTableMigration(run);

@@ -6,15 +6,18 @@
 TEST(RunSummary, OneLinePerCollectionThenTheTotals) {
     RunReport report;
     report.record({.name = "tb_audit_log", .outcome = Outcome::migrated, .stagingCount = "0",
-                   .completedCount = "3000", .seconds = 12});
-    report.record({.name = "tb_x", .outcome = Outcome::failed, .seconds = 1});
-    report.record({.name = "tb_x", .outcome = Outcome::failed});
+                   .completedCount = "3000", .verified = 3000, .seconds = 12});
+    report.record({.name = "tb_x", .outcome = Outcome::incomplete, .seconds = 1});
+    report.record({.name = "tb_x", .outcome = Outcome::failed, .countsUnreadable = true});
+    report.handoffFailed();
     EXPECT_EQ(runSummaryLines(report),
               (std::vector<std::string>{
-                  "Summary : tb_audit_log : migrated, staging 0, completed 3000, 12 s",
-                  "Summary : tb_x : failed, 1 s", "Summary : tb_x : failed, 0 s",
-                  "Summary total : 3 collections, 1 migrated, 2 failed"}));
-    EXPECT_EQ(report.failedCollections(), std::vector<std::string>{"tb_x"});
+                  "Summary : tb_audit_log : migrated, verified 3000, staging 0, completed 3000, 12 s",
+                  "Summary : tb_x : incomplete, run retry -t tb_x, 1 s",
+                  "Summary : tb_x : failed, counts unreadable, 0 s",
+                  "Summary : Snowflake ID hand-off : failed",
+                  "Summary total : 3 collections, 1 migrated, 1 incomplete, 1 failed"}));
+    EXPECT_EQ(report.failures(), (std::vector<std::string>{"Snowflake ID hand-off", "tb_x"}));
     EXPECT_FALSE(report.stopped());
     report.record({.name = "tb_y", .outcome = Outcome::stopped});
     EXPECT_TRUE(report.stopped());
