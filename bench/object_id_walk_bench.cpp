@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
     long pipelines = 0;
     Host host = realHost();
-    host.runPipeline = [&pipelines](const std::string&, const std::string&) {
+    host.runPipeline = [&pipelines](const ShellCommand&, const ShellCommand&) {
         ++pipelines;
         return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
     };

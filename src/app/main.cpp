@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,8 +8,24 @@
 #include "app/run_driver.h"
 #include "app/settings.h"
 
+namespace {
+// Any local account can read a process's arguments for as long as it runs,
+// so a password typed with -np or -cp is overwritten in place once it has
+// been copied, as clickhouse-client does with its own --password.
+void hidePasswordArguments(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-np") != 0 && std::strcmp(argv[i], "-cp") != 0) continue;
+        char* value = argv[++i];
+        const std::size_t length = std::strlen(value);
+        std::memset(value, 0, length);
+        std::memset(value, '*', std::min<std::size_t>(length, 3));
+    }
+}
+}  // namespace
+
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    hidePasswordArguments(argc, argv);
     // Asking what the tool is must work on any host, so it is answered
     // before the server's configuration is looked for.
     const std::string first = arguments.empty() ? "" : arguments.front();

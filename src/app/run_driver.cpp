@@ -7,6 +7,7 @@
 
 #include "app/pid_file.h"
 #include "exec/dry_run.h"
+#include "exec/private_file.h"
 #include "inspect/check.h"
 #include "inspect/drop.h"
 #include "migrate/handoff.h"
@@ -46,12 +47,9 @@ std::string describeCurrentError() {
     }
 }
 
-// A rehearsal reads as a real run does and writes nothing; the passwords
-// it would have passed are masked in the commands it shows instead.
-Host runHost(const Invocation& invocation, const ConnectionSettings& settings) {
-    if (!invocation.dryRun) return realHost();
-    return dryRunHost(realHost(),
-                      {settings.nosqlPasswd, settings.olapPassword, settings.rdbPassword});
+// A rehearsal reads as a real run does and writes nothing.
+Host runHost(const Invocation& invocation) {
+    return invocation.dryRun ? dryRunHost(realHost()) : realHost();
 }
 
 // A misspelt -t must not end like a run that had nothing left to do; a -p
@@ -125,7 +123,8 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
             return 1;
     }
 
-    const Host host = runHost(invocation, settings);
+    removeLeftoverExportConfigs();
+    const Host host = runHost(invocation);
     parameters.startedAt = host.now();
     OlapMigrator run{
         .mongo = {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},

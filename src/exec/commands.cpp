@@ -1,6 +1,7 @@
 #include "exec/commands.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <stdexcept>
 
@@ -10,14 +11,14 @@
 // The fixed templates of a migration run, filled by the composers below.
 namespace templates {
 inline constexpr std::string_view mongoExportCmd =
-    "mongoexport --host %s:8825 --collection=%s --db=qornosql -u %s -p %s "
+    "mongoexport --host %s:8825 --collection=%s --db=qornosql -u %s --config=%s "
     "--authenticationDatabase qornosql --sort='{ \"_id\": -1 }' ";
 inline constexpr std::string_view queryRangeOpt =
     "--query='{ \"_id\": { \"$lte\": { \"$oid\": \"%s\" }, \"$gte\": { \"$oid\": \"%s\" } } }'";
 inline constexpr std::string_view queryUpperOpt =
     "--query='{ \"_id\": { \"$lte\": { \"$oid\": \"%s\" } } }'";
 inline constexpr std::string_view clickhouseCmd =
-    "clickhouse-client -h %s --port=8820 -u %s --password='%s' --query=";
+    "clickhouse-client -h %s --port=8820 -u %s --query=";
 inline constexpr std::string_view insertLineSql = "INSERT INTO %s FORMAT LineAsString";
 inline constexpr std::string_view truncateSql = "truncate table ";
 inline constexpr std::string_view rangeSummarySql =
@@ -32,7 +33,7 @@ inline constexpr std::string_view memoryTrackingSql =
 }  // namespace templates
 
 namespace {
-constexpr std::string_view mongoshPrefix = "mongosh %s:8825/qornosql -u %s -p %s --quiet --eval ";
+constexpr std::string_view mongoshPrefix = "mongosh %s:8825/qornosql --quiet --eval ";
 constexpr std::string_view oldestObjectIdScript =
     "\"db.%s.find({}, {_id: 1}).sort({_id: %d}).limit(1)\"";
 constexpr std::string_view objectIdTimeScript =
@@ -79,10 +80,36 @@ std::string fillTemplate(std::string_view pattern, std::initializer_list<std::st
     return text;
 }
 
-std::string mongoshCommand(const MongoLogin& login, std::string_view script) {
-    return fillTemplate(mongoshPrefix, {bareArgument(login.host), bareArgument(login.user),
-                                        bareArgument(login.password)}) +
-           std::string(script);
+// A JavaScript (and JSON) string literal of any text.
+std::string javaScriptString(std::string_view text) {
+    std::string literal = "\"";
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            literal += '\\';
+            literal += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            literal += escaped;
+        } else {
+            literal += c;
+        }
+    }
+    return literal + "\"";
+}
+
+// mongosh has no variable or file for a password, so the script itself logs
+// in first, taking the password from the shell's environment; only the
+// value of the script's last expression is printed, as before.
+ShellCommand mongoshCommand(const MongoLogin& login, std::string_view quotedScript) {
+    const char quote = quotedScript.front();
+    const std::string login_ =
+        "db.auth(" + javaScriptString(login.user) + ", process.env." + mongoPasswordVariable + "); ";
+    return {fillTemplate(mongoshPrefix, {bareArgument(login.host)}) + quote +
+                (quote == '"' ? insideDoubleQuotes(login_) : insideSingleQuotes(login_)) +
+                std::string(quotedScript.substr(1)),
+            {{mongoPasswordVariable, login.password}}};
 }
 
 // A script in the shell's double quotes with the collection and a sort direction.
@@ -103,24 +130,24 @@ std::string_view edgeTimeScript(EdgeField field) {
 }
 }  // namespace
 
-std::string oldestObjectIdCommand(const MongoLogin& login, std::string_view collection) {
+ShellCommand oldestObjectIdCommand(const MongoLogin& login, std::string_view collection) {
     return mongoshCommand(login, sortedScript(oldestObjectIdScript, collection, 1));
 }
 
-std::string edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
-                            int direction) {
+ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
+                             int direction) {
     return mongoshCommand(login, sortedScript(edgeTimeScript(field), collection, direction));
 }
 
-std::string storageSizeCommand(const MongoLogin& login, std::string_view collection) {
+ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection) {
     return mongoshCommand(login, fillTemplate(storageSizeScript, {insideSingleQuotes(collection)}));
 }
 
-std::string dropCollectionCommand(const MongoLogin& login, std::string_view collection) {
+ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view collection) {
     return mongoshCommand(login, fillTemplate(dropScript, {insideSingleQuotes(collection)}));
 }
 
-std::string mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection) {
+ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection) {
     return mongoshCommand(login,
                           fillTemplate(mergeSeqConversionScript, {insideSingleQuotes(collection)}));
 }
@@ -144,8 +171,8 @@ std::string oidCondition(const ObjectIdSpan& span) {
 }
 }  // namespace
 
-std::string countDocumentsCommand(const MongoLogin& login, std::string_view collection,
-                                  const ObjectIdSpan& span) {
+ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view collection,
+                                   const ObjectIdSpan& span) {
     const std::string script = "db." + std::string(collection) + ".countDocuments(" +
                                objectIdSpanFilter(span) + ", { hint: { _id: 1 } })";
     return mongoshCommand(login, "\"" + insideDoubleQuotes(script) + "\"");
@@ -158,17 +185,23 @@ std::string exportQueryOption(std::string_view upperOid, std::string_view lowerO
                         {insideSingleQuotes(upperOid), insideSingleQuotes(lowerOid)});
 }
 
-std::string exportCommand(const MongoLogin& login, std::string_view collection,
-                          std::string_view queryOption) {
-    return fillTemplate(templates::mongoExportCmd,
-                        {bareArgument(login.host), bareArgument(collection),
-                         bareArgument(login.user), bareArgument(login.password)}) +
-           std::string(queryOption);
+ShellCommand exportCommand(const MongoLogin& login, std::string_view collection,
+                           std::string_view queryOption, std::string_view configFile) {
+    return {fillTemplate(templates::mongoExportCmd,
+                         {bareArgument(login.host), bareArgument(collection),
+                          bareArgument(login.user), bareArgument(configFile)}) +
+            std::string(queryOption)};
 }
 
-std::string objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
-                                      std::string_view lowerOid, std::string_view upperOid,
-                                      std::string_view floorOid) {
+std::string exportConfigText(const MongoLogin& login) {
+    // A YAML double-quoted scalar takes the escapes of a JSON string.
+    return "password: " + javaScriptString(login.password) + "\n";
+}
+
+
+ShellCommand objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
+                                       std::string_view lowerOid, std::string_view upperOid,
+                                       std::string_view floorOid, std::string_view configFile) {
     const std::string filter =
         lowerOid.empty()
             ? "{ \"_id\": {  \"$gt\": { \"$oid\": \"" + insideSingleQuotes(floorOid) + "\" } } }"
@@ -176,17 +209,18 @@ std::string objectIdListExportCommand(const MongoLogin& login, std::string_view 
                   "\" }, \"$gte\": { \"$oid\": \"" + insideSingleQuotes(lowerOid) + "\" } } }";
     return exportCommand(login, collection,
                          "--query '" + filter + "' --fields _id --type=json --quiet > " +
-                             bareArgument(rootedPath(paths::oidTempFile)));
+                             bareArgument(rootedPath(paths::oidTempFile)),
+                         configFile);
 }
 
-std::string clickhouseCommand(const ClickHouseLogin& login, std::string_view sql) {
-    return fillTemplate(templates::clickhouseCmd,
-                        {bareArgument(login.host), bareArgument(login.user),
-                         insideSingleQuotes(login.password)}) +
-           "\"" + insideDoubleQuotes(sql) + "\"";
+ShellCommand clickhouseCommand(const ClickHouseLogin& login, std::string_view sql) {
+    return {fillTemplate(templates::clickhouseCmd,
+                         {bareArgument(login.host), bareArgument(login.user)}) +
+                "\"" + insideDoubleQuotes(sql) + "\"",
+            {{"CLICKHOUSE_PASSWORD", login.password}}};
 }
 
-std::string clickhouseLoadCommand(const ClickHouseLogin& login, std::string_view stagingTable) {
+ShellCommand clickhouseLoadCommand(const ClickHouseLogin& login, std::string_view stagingTable) {
     return clickhouseCommand(login, std::string(loadSettingSql) +
                                         fillTemplate(templates::insertLineSql, {stagingTable}));
 }
@@ -247,14 +281,14 @@ std::string preprocessRecordSql(std::string_view key) {
     return fillTemplate(preprocessRecordTemplate, {key});
 }
 
-std::string snowflakeUpdateCommand(const PostgresLogin& login, std::string_view snowflakeId) {
-    return "export PGPASSWORD=\"" + insideDoubleQuotes(login.password) + "\"; psql -h " +
-           bareArgument(login.host) + " -U " + bareArgument(login.user) +
-           " -d qorrdb -p 8817 -c \"" +
-           insideDoubleQuotes(fillTemplate(snowflakeUpdateSql, {snowflakeId})) + "\"";
+ShellCommand snowflakeUpdateCommand(const PostgresLogin& login, std::string_view snowflakeId) {
+    return {"psql -h " + bareArgument(login.host) + " -U " + bareArgument(login.user) +
+                " -d qorrdb -p 8817 -c \"" +
+                insideDoubleQuotes(fillTemplate(snowflakeUpdateSql, {snowflakeId})) + "\"",
+            {{"PGPASSWORD", login.password}}};
 }
 
-std::string memoryLimitCommand(int memoryLimit) {
+ShellCommand memoryLimitCommand(int memoryLimit) {
     // The share of physical memory as awk reads it: the percentage over 100
     // with two decimals, so 5 means 5 % (0.05) and not half the memory.
     const std::int64_t limit = memoryLimit;
@@ -262,9 +296,9 @@ std::string memoryLimitCommand(int memoryLimit) {
     const std::int64_t hundredths = magnitude % 100;
     const std::string share = std::string(limit < 0 ? "-" : "") + std::to_string(magnitude / 100) +
                               (hundredths < 10 ? ".0" : ".") + std::to_string(hundredths);
-    return "free -b | awk '/Mem:/ {printf \"%.0f\\n\", $2 * " + share + "}'";
+    return {"free -b | awk '/Mem:/ {printf \"%.0f\\n\", $2 * " + share + "}'"};
 }
 
-std::string directorySizeCommand(std::string_view path) {
-    return "du -sL " + bareArgument(path) + " | awk '{print $1}'";
+ShellCommand directorySizeCommand(std::string_view path) {
+    return {"du -sL " + bareArgument(path) + " | awk '{print $1}'"};
 }

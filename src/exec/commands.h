@@ -1,11 +1,15 @@
 #pragma once
 // Every command line and SQL text the tool sends anywhere is composed here
 // and nowhere else. A function here only composes; running is the runners'
-// job and deciding is the caller's.
+// job and deciding is the caller's. No password is ever part of a command's
+// text: each client gets it the way it supports, mongosh and clickhouse-client
+// and psql through a variable of their own environment, mongoexport through
+// a private configuration file.
 
 #include <string>
 #include <string_view>
 
+#include "exec/host.h"
 #include "exec/logins.h"
 
 // Which time a MongoDB edge query reads: the one held in the ObjectId, or a
@@ -20,34 +24,38 @@ struct ObjectIdSpan {
     std::string upper;  // inclusive
 };
 
-// --- MongoDB shell (mongosh HOST:8825/qornosql -u U -p P --quiet --eval ...)
-std::string oldestObjectIdCommand(const MongoLogin& login, std::string_view collection);
-std::string edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
-                            int direction);
-std::string storageSizeCommand(const MongoLogin& login, std::string_view collection);
-std::string dropCollectionCommand(const MongoLogin& login, std::string_view collection);
-std::string mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection);
+// --- MongoDB shell (mongosh HOST:8825/qornosql --quiet --eval "db.auth(U, process.env.…); …")
+inline constexpr const char* mongoPasswordVariable = "QOROLAPMIGRATE_MONGO_PASSWORD";
+ShellCommand oldestObjectIdCommand(const MongoLogin& login, std::string_view collection);
+ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
+                             int direction);
+ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection);
+ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view collection);
+ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection);
 // How many documents the span holds, counted along the `_id` index.
-std::string countDocumentsCommand(const MongoLogin& login, std::string_view collection,
-                                  const ObjectIdSpan& span);
+ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view collection,
+                                   const ObjectIdSpan& span);
 
 // --- MongoDB export
 // The filter option of the export-and-load pipeline: none without an upper
 // bound, "$lte" only without a lower bound, both otherwise.
 std::string exportQueryOption(std::string_view upperOid, std::string_view lowerOid);
-std::string exportCommand(const MongoLogin& login, std::string_view collection,
-                          std::string_view queryOption);
+// `configFile` holds exportConfigText(login); the exporter reads the
+// password from there.
+ShellCommand exportCommand(const MongoLogin& login, std::string_view collection,
+                           std::string_view queryOption, std::string_view configFile);
 // The export of the `_id` values of a window into the work file: with an
 // empty lower bound everything strictly newer than `floorOid`.
-std::string objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
-                                      std::string_view lowerOid, std::string_view upperOid,
-                                      std::string_view floorOid);
+ShellCommand objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
+                                       std::string_view lowerOid, std::string_view upperOid,
+                                       std::string_view floorOid, std::string_view configFile);
+std::string exportConfigText(const MongoLogin& login);
 
 // --- ClickHouse
 // The client prefix followed by the SQL as the one value of --query=.
-std::string clickhouseCommand(const ClickHouseLogin& login, std::string_view sql);
+ShellCommand clickhouseCommand(const ClickHouseLogin& login, std::string_view sql);
 // The load side of the export-and-load pipeline, reading JSON lines from stdin.
-std::string clickhouseLoadCommand(const ClickHouseLogin& login, std::string_view stagingTable);
+ShellCommand clickhouseLoadCommand(const ClickHouseLogin& login, std::string_view stagingTable);
 
 std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
@@ -69,10 +77,10 @@ std::string snowflakeIdSql();
 std::string preprocessCheckSql();
 std::string preprocessRecordSql(std::string_view key);
 
-// --- PostgreSQL, the password passed through PGPASSWORD of that one shell
-std::string snowflakeUpdateCommand(const PostgresLogin& login, std::string_view snowflakeId);
+// --- PostgreSQL
+ShellCommand snowflakeUpdateCommand(const PostgresLogin& login, std::string_view snowflakeId);
 
 // --- Host tools
 // `memoryLimit` is a percentage of physical memory (1 ... 100).
-std::string memoryLimitCommand(int memoryLimit);
-std::string directorySizeCommand(std::string_view path);
+ShellCommand memoryLimitCommand(int memoryLimit);
+ShellCommand directorySizeCommand(std::string_view path);

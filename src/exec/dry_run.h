@@ -4,15 +4,14 @@
 // that writes is shown instead of run.
 
 #include <string>
-#include <vector>
 
 #include "exec/host.h"
 
-// Every form in which a secret can stand in a command line (as typed, or
-// quoted for its place) replaced by ***.
-std::string maskSecrets(std::string text, const std::vector<std::string>& secrets);
+// The command as it would run: its variables named, never their values,
+// then its text. "CLICKHOUSE_PASSWORD=*** clickhouse-client -h …"
+std::string shownCommand(const ShellCommand& command);
 
 // Reads and the clock go to `real`; commands run with the tool's own streams
-// and pipelines are logged as "[DRY-RUN] " + the masked command line and
-// reported as succeeded; pauses are skipped.
-Host dryRunHost(const Host& real, std::vector<std::string> secrets);
+// and pipelines are logged as "[DRY-RUN] " + the shown command and reported
+// as succeeded; pauses are skipped.
+Host dryRunHost(const Host& real);

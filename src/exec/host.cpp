@@ -9,7 +9,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
-#include <vector>
+
+extern char** environ;
 
 ChildStatus childStatusFromWait(int raw) {
     if (raw == -1) return ChildStatus{};
@@ -26,23 +27,41 @@ void flushOwnOutput() {
     std::fflush(stdout);
 }
 
-ChildStatus readOutput(const std::string& command, std::size_t pieceSize,
-                       const std::function<void(std::string_view)>& onPiece) {
-    flushOwnOutput();
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return ChildStatus{};
-    std::vector<char> buffer(pieceSize);
-    while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), pipe) != nullptr)
-        onPiece(std::string_view(buffer.data()));
-    return childStatusFromWait(pclose(pipe));
+// The tool's environment with the command's own variables in place of any
+// of the same name. Built before fork, as the child may only exec.
+std::vector<std::string> environmentOf(const ShellCommand& command) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        bool replaced = false;
+        for (const auto& [name, value] : command.environment)
+            replaced = replaced || text.substr(0, text.find('=')) == name;
+        if (!replaced) entries.emplace_back(text);
+    }
+    for (const auto& [name, value] : command.environment) entries.push_back(name + "=" + value);
+    return entries;
 }
 
-ChildStatus run(const std::string& command) {
-    flushOwnOutput();
-    return childStatusFromWait(std::system(command.c_str()));
+// Starts `/bin/sh -c text` with `input` and `output` (when not -1) as its
+// standard input and output; every other end of `closeInChild` is closed in
+// the child, so a reader sees end of data as soon as the writer is gone.
+pid_t startShell(const ShellCommand& command, int input, int output,
+                 std::initializer_list<int> closeInChild) {
+    std::vector<std::string> entries = environmentOf(command);
+    std::vector<char*> envp;
+    for (std::string& entry : entries) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    const pid_t child = fork();
+    if (child != 0) return child;
+    if (input != -1 && dup2(input, STDIN_FILENO) == -1) _exit(127);
+    if (output != -1 && dup2(output, STDOUT_FILENO) == -1) _exit(127);
+    for (int end : closeInChild) close(end);
+    execle("/bin/sh", "sh", "-c", command.text.c_str(), static_cast<char*>(nullptr), envp.data());
+    _exit(127);
 }
 
 ChildStatus waitForChild(pid_t child) {
+    if (child == -1) return ChildStatus{};
     int raw = 0;
     while (waitpid(child, &raw, 0) == -1) {
         if (errno != EINTR) return ChildStatus{};
@@ -50,33 +69,45 @@ ChildStatus waitForChild(pid_t child) {
     return childStatusFromWait(raw);
 }
 
-// Starts `/bin/sh -c command` with `ownEnd` of the pipe as its standard
-// input or output (`target`); the child keeps no other end of the pipe, so
-// the reader sees end of data as soon as the writer is gone.
-pid_t startShell(const std::string& command, const int (&pipeEnds)[2], int ownEnd, int target) {
-    const pid_t child = fork();
-    if (child != 0) return child;
-    if (dup2(pipeEnds[ownEnd], target) == -1) _exit(127);
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
+ChildStatus readOutput(const ShellCommand& command, std::size_t pieceSize,
+                       const std::function<void(std::string_view)>& onPiece) {
+    flushOwnOutput();
+    int ends[2];
+    if (pipe(ends) == -1) return ChildStatus{};
+    const pid_t child = startShell(command, -1, ends[1], {ends[0], ends[1]});
+    close(ends[1]);
+    // Read as fgets would, so every reader sees the same pieces as before.
+    FILE* stream = fdopen(ends[0], "r");
+    if (stream == nullptr) {
+        close(ends[0]);
+    } else {
+        std::vector<char> buffer(pieceSize);
+        while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), stream) != nullptr)
+            onPiece(std::string_view(buffer.data()));
+        std::fclose(stream);
+    }
+    return waitForChild(child);
 }
 
-PipelineStatus runPipeline(const std::string& producer, const std::string& consumer) {
+ChildStatus run(const ShellCommand& command) {
+    flushOwnOutput();
+    return waitForChild(startShell(command, -1, -1, {}));
+}
+
+PipelineStatus runPipeline(const ShellCommand& producer, const ShellCommand& consumer) {
     flushOwnOutput();
     PipelineStatus status;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) == -1) return status;
-    const pid_t producerId = startShell(producer, pipeEnds, 1, STDOUT_FILENO);
+    int ends[2];
+    if (pipe(ends) == -1) return status;
+    const pid_t producerId = startShell(producer, -1, ends[1], {ends[0], ends[1]});
     const pid_t consumerId =
-        producerId == -1 ? -1 : startShell(consumer, pipeEnds, 0, STDIN_FILENO);
+        producerId == -1 ? -1 : startShell(consumer, ends[0], -1, {ends[0], ends[1]});
     // Only the children may hold the pipe: with the tool's ends open the
     // consumer would never see the end of its input.
-    close(pipeEnds[0]);
-    close(pipeEnds[1]);
-    if (producerId != -1) status.producer = waitForChild(producerId);
-    if (consumerId != -1) status.consumer = waitForChild(consumerId);
+    close(ends[0]);
+    close(ends[1]);
+    status.producer = waitForChild(producerId);
+    status.consumer = waitForChild(consumerId);
     return status;
 }
 

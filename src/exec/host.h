@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 // Exit status of a child the way a caller wants to read it: the exit code for
 // a normal exit, 128 + signal number for a killed child, -1 when it could not
@@ -27,6 +29,14 @@ struct PipelineStatus {
     ChildStatus consumer;
 };
 
+// A command line for /bin/sh and the variables its shell gets on top of the
+// tool's own environment. Secrets travel in the variables, never in the
+// text: the text of every process is readable by any local account.
+struct ShellCommand {
+    std::string text;
+    std::vector<std::pair<std::string, std::string>> environment;
+};
+
 struct FileSystemFigures {
     std::uint64_t blocks = 0;
     std::uint64_t fragmentSize = 0;
@@ -38,14 +48,14 @@ struct Host {
     // Runs `command` through /bin/sh and hands its standard output to
     // `onPiece` in pieces of at most `pieceSize - 1` bytes, each ending at a
     // newline or at the size limit, exactly as fgets would read them.
-    std::function<ChildStatus(const std::string& command, std::size_t pieceSize,
+    std::function<ChildStatus(const ShellCommand& command, std::size_t pieceSize,
                               const std::function<void(std::string_view)>& onPiece)>
         readOutput;
     // Runs `command` through /bin/sh with the tool's own standard streams.
-    std::function<ChildStatus(const std::string& command)> run;
+    std::function<ChildStatus(const ShellCommand& command)> run;
     // Runs `producer | consumer`, each through /bin/sh, joined by a pipe that
     // never passes through the tool, and reports both statuses.
-    std::function<PipelineStatus(const std::string& producer, const std::string& consumer)>
+    std::function<PipelineStatus(const ShellCommand& producer, const ShellCommand& consumer)>
         runPipeline;
     std::function<std::int64_t()> now;  // epoch seconds
     std::function<void(unsigned seconds)> sleepFor;

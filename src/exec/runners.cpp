@@ -18,9 +18,9 @@ std::string CallStatus::failure() const {
     return program + " exit " + std::to_string(status.started() ? status.code : 127);
 }
 
-CommandOutput executeCommand(const std::string& command, const Host& host) {
+CommandOutput executeCommand(const ShellCommand& command, const Host& host) {
     CommandOutput output;
-    output.program = programOf(command);
+    output.program = programOf(command.text);
     output.status = host.readOutput(command, lastLinePieceSize,
                                     [&output](std::string_view piece) { output.text = piece; });
     if (!output.status.started()) LOG("Failed to execute query.");

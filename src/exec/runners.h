@@ -29,7 +29,7 @@ struct QueryResult : CallStatus {
     std::vector<std::string> fields;  // TAB-separated pieces, the last keeps the final newline
 };
 
-CommandOutput executeCommand(const std::string& command, const Host& host = realHost());
+CommandOutput executeCommand(const ShellCommand& command, const Host& host = realHost());
 
 // `sql` is plain SQL; it reaches clickhouse-client as the one --query= value.
 // "Split String Error" is logged whenever no field comes back.

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "exec/commands.h"
+#include "exec/private_file.h"
 #include "exec/runners.h"
 #include "migrate/guards.h"
 #include "migrate/movers.h"
@@ -33,9 +34,15 @@ std::int32_t exportObjectIdList(const OlapMigrator& run, const std::string& coll
         LOG("Cannot write the work file ", tempFile);
         return -1;
     }
+    const PrivateFile config(exportConfigPath(), exportConfigText(run.mongo));
+    if (!config.created()) {
+        LOG("Cannot write the work file ", config.path());
+        return -1;
+    }
     const CommandOutput exported = executeCommand(
         objectIdListExportCommand(run.mongo, collection, lower, upper,
-                                  makeObjectIdFromTime(run.parameters.exportFloorTime())),
+                                  makeObjectIdFromTime(run.parameters.exportFloorTime()),
+                                  config.path()),
         run.host);
     if (!exported.status.succeeded()) {
         LOG(collection, " ObjectId list export failed (mongoexport exit ", exported.status.code, ")");

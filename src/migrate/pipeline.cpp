@@ -1,4 +1,5 @@
 #include "exec/commands.h"
+#include "exec/private_file.h"
 #include "migrate/movers.h"
 #include "migrate/report_windows.h"
 #include "util/catalogue.h"
@@ -19,8 +20,14 @@ bool dataMoved(const PipelineStatus& status) {
 bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
                              const std::string& upper, const std::string& lower) {
     const std::string name = toOlapTableName(collection);
-    const std::string exporter = exportCommand(run.mongo, collection, exportQueryOption(upper, lower));
-    const std::string loader = clickhouseLoadCommand(run.clickhouse, stagingTableName(collection));
+    const PrivateFile config(exportConfigPath(), exportConfigText(run.mongo));
+    if (!config.created()) {
+        LOG("Cannot write the work file ", config.path());
+        return false;
+    }
+    const ShellCommand exporter =
+        exportCommand(run.mongo, collection, exportQueryOption(upper, lower), config.path());
+    const ShellCommand loader = clickhouseLoadCommand(run.clickhouse, stagingTableName(collection));
 
     LOG(name, " table migration start");
     const PipelineStatus status = run.host.runPipeline(exporter, loader);

@@ -14,6 +14,7 @@ inline constexpr std::string_view pidDirectory = "/var/run/qor";
 inline constexpr std::string_view pidFile = "/var/run/qor/qorolapmigrate.pid";
 inline constexpr std::string_view clickhouseStorage = "/tevfs/clickhouse";
 inline constexpr std::string_view nosqlStorage = "/tevfs/nosql";
+inline constexpr std::string_view workDirectory = "/tmp";
 inline constexpr std::string_view oidTempFile = "/tmp/oid_temp.txt";
 inline constexpr std::string_view oidListFile = "/tmp/oid_list.txt";
 }  // namespace paths

@@ -17,22 +17,22 @@ struct FakeHost {
 
     Host host() {
         Host h;
-        h.readOutput = [this](const std::string& command, std::size_t,
+        h.readOutput = [this](const ShellCommand& command, std::size_t,
                               const std::function<void(std::string_view)>& onPiece) {
-            commands.push_back(command);
+            commands.push_back(command.text);
             for (const auto& [fragment, answer] : answers) {
-                if (command.find(fragment) == std::string::npos) continue;
+                if (command.text.find(fragment) == std::string::npos) continue;
                 if (!answer.first.empty()) onPiece(answer.first);
                 return childStatusFromWait(answer.second << 8);
             }
             return childStatusFromWait(0);
         };
-        h.run = [this](const std::string& command) {
-            commands.push_back(command);
+        h.run = [this](const ShellCommand& command) {
+            commands.push_back(command.text);
             return childStatusFromWait(0);
         };
-        h.runPipeline = [this](const std::string& producer, const std::string& consumer) {
-            commands.push_back(producer + " | " + consumer);
+        h.runPipeline = [this](const ShellCommand& producer, const ShellCommand& consumer) {
+            commands.push_back(producer.text + " | " + consumer.text);
             return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
         };
         h.now = [this] { return clock; };

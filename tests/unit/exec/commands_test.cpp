@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "exec/commands.h"
+#include "exec/host.h"
 #include "util/paths.h"
 
 namespace {
@@ -19,16 +20,18 @@ const std::vector<std::string> hostileValues = {
 };
 
 // Every program prints its name, its arguments and the password variables
-// it was given, each ended by a NUL; awk passes du's output through.
+// it was given, each ended by a record separator (the seam reads lines as
+// fgets does, which a NUL would cut); awk passes du's output through.
 class StubPrograms : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(bin_);
-        const std::string stub =
-            "#!/bin/sh\nprintf '%s\\0' \"${0##*/}\" \"$@\"\n"
-            "[ -n \"$PGPASSWORD\" ] && printf 'PGPASSWORD=%s\\0' \"$PGPASSWORD\"\nexit 0\n";
+        std::string stub = "#!/bin/sh\nprintf '%s\\036' \"${0##*/}\" \"$@\"\n";
+        for (const char* variable : {"PGPASSWORD", "CLICKHOUSE_PASSWORD", mongoPasswordVariable})
+            stub += std::string("[ -n \"$") + variable + "\" ] && printf '" + variable +
+                    "=%s\\036' \"$" + variable + "\"\n";
         for (const char* program : {"mongosh", "mongoexport", "clickhouse-client", "psql", "du"})
-            writeExecutable(program, stub);
+            writeExecutable(program, stub + "exit 0\n");
         writeExecutable("awk", "#!/bin/sh\nexec /bin/cat\n");
     }
     void TearDown() override {
@@ -36,17 +39,17 @@ protected:
         fs::remove_all(root_);
     }
 
-    // What the programs of `command` received, in order.
-    std::vector<std::string> received(const std::string& command) {
-        const std::string shell = "cd '" + root_.string() + "' && PATH='" + bin_.string() +
-                                  "' && { " + command + "\n}";
-        FILE* pipe = popen(shell.c_str(), "r");
+    // What the programs of `command` received, in order, run through the
+    // tool's own seam; no password may stand in the command's text.
+    std::vector<std::string> received(ShellCommand command, const std::string& password = "#pw") {
+        EXPECT_EQ(command.text.find(password), std::string::npos) << command.text;
+        command.text = "cd '" + root_.string() + "' && PATH='" + bin_.string() + "' && { " +
+                       command.text + "\n}";
         std::string text;
-        for (int c; (c = std::fgetc(pipe)) != EOF;) text += static_cast<char>(c);
-        pclose(pipe);
+        realHost().readOutput(command, 4096, [&text](std::string_view piece) { text += piece; });
         std::vector<std::string> pieces;
-        for (std::size_t from = 0, nul; (nul = text.find('\0', from)) != std::string::npos; from = nul + 1)
-            pieces.push_back(text.substr(from, nul - from));
+        for (std::size_t from = 0, end; (end = text.find('\036', from)) != std::string::npos; from = end + 1)
+            pieces.push_back(text.substr(from, end - from));
         return pieces;
     }
 
@@ -67,25 +70,32 @@ bool holds(const std::vector<std::string>& pieces, const std::string& value) {
 
 TEST_F(StubPrograms, EveryBuilderHandsOverHostileValuesIntact) {
     for (const std::string& value : hostileValues) {
-        const MongoLogin mongo{value, value, value};
-        const ClickHouseLogin clickhouse{value, value, value};
-        for (const std::string& command :
+        const std::string password = value + "#pw";
+        const MongoLogin mongo{value, value, password};
+        for (const ShellCommand& command :
              {oldestObjectIdCommand(mongo, "tb_a"), storageSizeCommand(mongo, "tb_a"),
               dropCollectionCommand(mongo, "tb_a"), mergeSeqConversionCommand(mongo, "tb_a"),
-              edgeTimeCommand(mongo, "tb_a", EdgeField::dataDate, -1)}) {
+              edgeTimeCommand(mongo, "tb_a", EdgeField::dataDate, -1),
+              countDocumentsCommand(mongo, "tb_a", {"659200800000000000000000", true, ""})}) {
             const std::vector<std::string> argv = received(command);
-            EXPECT_TRUE(holds(argv, value + ":8825/qornosql") && holds(argv, value)) << command;
+            ASSERT_GE(argv.size(), 5u) << command.text;
+            EXPECT_EQ(argv[1], value + ":8825/qornosql");
+            EXPECT_EQ(argv[4].rfind("db.auth(\"", 0), 0u) << argv[4];
+            EXPECT_NE(argv[4].find(std::string("\", process.env.") + mongoPasswordVariable + "); db."),
+                      std::string::npos)
+                << argv[4];
+            EXPECT_TRUE(holds(argv, std::string(mongoPasswordVariable) + "=" + password));
         }
         const std::vector<std::string> exported =
-            received(exportCommand(mongo, "tb_a", exportQueryOption("u", "l")));
-        EXPECT_TRUE(holds(exported, "--host") && holds(exported, value + ":8825")) << value;
+            received(exportCommand(mongo, "tb_a", exportQueryOption("u", "l"), value));
+        EXPECT_TRUE(holds(exported, value + ":8825") && holds(exported, "--config=" + value)) << value;
         EXPECT_TRUE(holds(exported, "--query={ \"_id\": { \"$lte\": { \"$oid\": \"u\" }, "
                                     "\"$gte\": { \"$oid\": \"l\" } } }"));
-        const std::vector<std::string> query = received(clickhouseCommand(clickhouse, value));
-        EXPECT_TRUE(holds(query, "--password=" + value) && holds(query, "--query=" + value)) << value;
-        const std::vector<std::string> psql =
-            received(snowflakeUpdateCommand({value, value, value}, "42"));
-        EXPECT_TRUE(holds(psql, value) && holds(psql, "PGPASSWORD=" + value)) << value;
+        const std::vector<std::string> query = received(clickhouseCommand({value, value, password}, value));
+        EXPECT_TRUE(holds(query, "--query=" + value) && holds(query, "CLICKHOUSE_PASSWORD=" + password))
+            << value;
+        const std::vector<std::string> psql = received(snowflakeUpdateCommand({value, value, password}, "42"));
+        EXPECT_TRUE(holds(psql, value) && holds(psql, "PGPASSWORD=" + password)) << value;
         EXPECT_TRUE(holds(received(directorySizeCommand(value)), value)) << value;
     }
 }
@@ -94,7 +104,7 @@ TEST_F(StubPrograms, TheWorkFileLiesBelowAHostileRoot) {
     const fs::path hostileRoot = root_ / "r o'o$(touch injected)t";
     fs::create_directories(hostileRoot / "tmp");
     setenv("QOROLAPMIGRATE_ROOT", hostileRoot.c_str(), 1);
-    received(objectIdListExportCommand({"h", "u", "p"}, "tb_base_report_data", "", "", "f"));
+    received(objectIdListExportCommand({"h", "u", "p"}, "tb_base_report_data", "", "", "f", "c"));
     unsetenv("QOROLAPMIGRATE_ROOT");
     std::ifstream written(hostileRoot / "tmp/oid_temp.txt");
     std::string argv((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
