@@ -39,8 +39,10 @@ Outcome verified(const OlapMigrator& run, const CollectionKind& kind, const Plan
                  CollectionRecord& record) {
     if (!plan.verify) return plan.outcome;
     const VerifiedSpan span = verifyMigratedSpan(run, kind, *plan.verify);
-    record.verified = span.documents;
-    if (span.result == Verification::equal) return plan.outcome;
+    if (span.result == Verification::equal) {
+        record.verified = span.documents;
+        return plan.outcome;
+    }
     if (span.result == Verification::unreadable) return Outcome::failed;
     if (run.parameters.dryRun && plan.move != Move::nothing) return plan.outcome;
     return plan.whenUnequal;
@@ -61,9 +63,7 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
     if (!plan.closingLine.empty()) LOG_AS(kind.loggedAs, plan.closingLine);
     finishMigratedCollection(run, kind, record);
     if (moved == MoveResult::failed) return Outcome::failed;
-    const Outcome outcome = verified(run, kind, plan, record);
-    if (outcome != plan.outcome) record.verified.reset();
-    return outcome;
+    return verified(run, kind, plan, record);
 }
 
 Outcome migrateCollection(const OlapMigrator& run, const CollectionKind& kind,
