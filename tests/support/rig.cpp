@@ -2,14 +2,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <regex>
@@ -25,6 +22,7 @@ namespace qortest {
 namespace {
 
 const fs::path source = QOR_SOURCE_DIR;
+const std::string path = "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
 
 std::string slurp(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -36,8 +34,7 @@ void spill(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
 }
 
-// Output goes to files named after the child, so that no pipe can fill up
-// while the parent waits.
+// Output goes to files named after the child, so that no pipe fills up while nobody reads it.
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& input,
             const fs::path& outputs) {
     const pid_t pid = fork();
@@ -71,9 +68,9 @@ Result execute(const std::vector<std::string>& argv, const std::vector<std::stri
     return reap(spawn(argv, env, "/dev/null", scratch), scratch);
 }
 
-// The system's own programs first: a shim of a version manager needs more than the sandbox's PATH holds.
+// The system's programs first: a version manager's shim needs more than the sandbox's PATH.
 fs::path onPath(const std::string& program) {
-    std::stringstream dirs("/usr/bin:/bin:" + std::string(std::getenv("PATH") ? std::getenv("PATH") : ""));
+    std::stringstream dirs("/usr/bin:/bin:" + path.substr(5));
     for (std::string dir; std::getline(dirs, dir, ':');) {
         if (access((dir + "/" + program).c_str(), X_OK) == 0) return dir + "/" + program;
     }
@@ -83,9 +80,8 @@ fs::path onPath(const std::string& program) {
 std::string isoUtc(std::int64_t seconds) {
     const std::time_t t = seconds;
     std::tm tm{};
-    gmtime_r(&t, &tm);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", gmtime_r(&t, &tm));
     return text;
 }
 
@@ -115,23 +111,18 @@ Engines& Engines::get() {
 }
 
 Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
-    // What a test process killed before its end left behind.
-    for (const auto& entry : fs::directory_iterator("/tmp")) {
+    for (const auto& entry : fs::directory_iterator("/tmp")) {  // left by a test process that was killed
         const std::string name = entry.path().filename();
         if (!name.starts_with("qor-engines-") || kill(std::stoi(name.substr(12)), 0) == 0) continue;
-        execute({(source / "tests/engines/postgres").string(), "stop", (entry.path() / "postgres").string()},
-                {"PATH=" + std::string(std::getenv("PATH"))}, "/tmp");
+        execute({(source / "tests/engines/postgres").string(), "stop", entry.path() / "postgres"}, {path}, "/tmp");
         fs::remove_all(entry.path());
     }
-    fs::remove_all(dir);
     fs::create_directories(dir / "clickhouse");
-    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                             fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
     spill(dir / "schema.sql", schemaSql());
-    server_ = spawn({onPath("node"), (source / "tests/engines/chdb-server").string(), (dir / "clickhouse").string(),
-                     (dir / "schema.sql").string()},
-                    {"PATH=" + std::string(std::getenv("PATH"))}, "/dev/null", dir);
-    // Waits for readiness, not for a time: the server makes its socket once the schema stands.
+    server_ = spawn({onPath("node"), source / "tests/engines/chdb-server", dir / "clickhouse", dir / "schema.sql"},
+                    {path}, "/dev/null", dir);
+    // The server makes its socket once the schema stands.
     while (!fs::exists(dir / "clickhouse/.qor-server.sock")) {
         if (waitpid(server_, nullptr, WNOHANG) == server_)
             throw std::runtime_error("chdb-server stopped: " + slurp(dir / (std::to_string(server_) + ".err")));
@@ -139,8 +130,7 @@ Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
     }
     // Port 8817 is the tool's; another checkout's tests may hold it for a while.
     for (int attempt = 1;; ++attempt) {
-        const Result pg = execute({(source / "tests/engines/postgres").string(), "start", (dir / "postgres").string()},
-                                  {"PATH=" + std::string(std::getenv("PATH"))}, dir);
+        const Result pg = execute({source / "tests/engines/postgres", "start", dir / "postgres"}, {path}, dir);
         if (pg.status == 0) break;
         if (attempt == 600 || pg.err.find("Address already in use") == std::string::npos) {
             kill(server_, SIGTERM);
@@ -153,40 +143,22 @@ Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
 Engines::~Engines() {
     kill(server_, SIGTERM);
     waitpid(server_, nullptr, 0);
-    execute({(source / "tests/engines/postgres").string(), "stop", (dir / "postgres").string()},
-            {"PATH=" + std::string(std::getenv("PATH"))}, dir);
+    execute({source / "tests/engines/postgres", "stop", dir / "postgres"}, {path}, dir);
     fs::remove_all(dir);
 }
 
 std::string Engines::clickhouse(const std::string& sql) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string socketPath = (dir / "clickhouse/.qor-server.sock").string();
-    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
-    std::string reply;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = "0 " + std::to_string(sql.size()) + "\n" + sql;
-        for (std::size_t sent = 0; sent < request.size();) {
-            const ssize_t n = ::write(fd, request.data() + sent, request.size() - sent);
-            if (n <= 0) break;
-            sent += n;
-        }
-        shutdown(fd, SHUT_WR);
-        char buffer[4096];
-        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) reply.append(buffer, n);
-    }
-    close(fd);
-    if (reply.rfind("0\n", 0) != 0) throw std::runtime_error("ClickHouse refused " + sql + ": " + reply);
-    reply.erase(0, 2);
-    if (!reply.empty() && reply.back() == '\n') reply.pop_back();
-    return reply;
+    const Result result = execute({source / "tests/engines/clickhouse-client", "--port=8820", "-u", "chuser",
+                                   "--password=chpass", "--query=" + sql},
+                                  {path, "QOR_CH_SESSION_DIR=" + (dir / "clickhouse").string()}, dir);
+    if (result.status != 0) throw std::runtime_error("ClickHouse refused " + sql + ": " + result.err);
+    return result.out.substr(0, result.out.find_last_not_of('\n') + 1);
 }
 
 std::string Engines::postgres(const std::string& sql) {
     const Result result = execute({onPath("psql"), "-h", "127.0.0.1", "-p", "8817", "-U", "qoruser", "-d", "qorrdb",
                                    "-At", "-v", "ON_ERROR_STOP=1", "-c", sql},
-                                  {"PGPASSWORD=" + pgPassword, "PATH=" + std::string(std::getenv("PATH"))}, dir);
+                                  {"PGPASSWORD=" + pgPassword, path}, dir);
     if (result.status != 0) throw std::runtime_error("PostgreSQL refused " + sql + ": " + result.err);
     return result.out.substr(0, result.out.find_last_not_of('\n') + 1);
 }
@@ -195,48 +167,42 @@ Sandbox::Sandbox(const Logins& logins) {
     std::string pattern = "/tmp/qor-sandbox-XXXXXX";
     root_ = mkdtemp(pattern.data());
     for (const char* dir : {"/var/run/qor", "/tmp", "/tevfs/clickhouse", "/tevfs/nosql", "/record", "/bin"})
-        fs::create_directories(path(dir));
-    write("opt/tevrik/qor/etc/config/qor_system.cfg",
-          "mydb.nosql.user=mongouser\nmydb.nosql.passwd=" + logins.mongo + "\n");
+        fs::create_directories(this->path(dir));
+    write("opt/tevrik/qor/etc/config/qor_system.cfg", "mydb.nosql.user=mongouser\nmydb.nosql.passwd=" + logins.mongo + "\n");
     write("opt/tevrik/qor/etc/config/qorrdb.properties",
           "qorrdb.host=127.0.0.1\nqorrdb.user=qoruser\nqorrdb.password=" + logins.postgres + "\n");
     write("opt/tevrik/qor/etc/config/qorolap.properties",
           "qorolap.host=127.0.0.1\nqorolap.user=chuser\nqorolap.password=" + logins.clickhouse + "\n");
-    const std::map<std::string, fs::path> programs = {
-        {"mongosh", source / "tests/fakes/mongo"},           {"mongoexport", source / "tests/fakes/mongo"},
-        {"free", source / "tests/fakes/free"},               {"clickhouse-client", source / "tests/engines/clickhouse-client"},
-        {"sh", onPath("sh")}, {"awk", onPath("awk")}, {"du", onPath("du")}, {"psql", onPath("psql")},
-        {"python3", onPath("python3")}, {"node", onPath("node")}};
-    for (const auto& [name, target] : programs) fs::create_symlink(target, path("/bin/" + name));
-    env_ = {{"PATH", path("/bin")},
-            {"HOME", root_},
-            {"QOROLAPMIGRATE_ROOT", root_},
-            {"QOROLAPMIGRATE_NO_PAUSE", "1"},
-            {"QOR_MONGO_DIR", path("/tevfs/nosql")},
-            {"QOR_MONGO_PASSWORD", logins.mongo},
-            {"QOR_CH_PASSWORD", logins.clickhouse},
-            {"QOR_CH_SESSION_DIR", Engines::get().dir / "clickhouse"},
-            {"QOR_RECORD_DIR", path("/record")}};
+    write(".stdin", "");
+    for (const auto& [name, target] : std::map<std::string, fs::path>{
+             {"mongosh", source / "tests/fakes/mongo"}, {"mongoexport", source / "tests/fakes/mongo"},
+             {"free", source / "tests/fakes/free"}, {"clickhouse-client", source / "tests/engines/clickhouse-client"},
+             {"sh", onPath("sh")}, {"awk", onPath("awk")}, {"du", onPath("du")}, {"psql", onPath("psql")},
+             {"python3", onPath("python3")}, {"node", onPath("node")}})
+        fs::create_symlink(target, this->path("/bin/" + name));
     Engines& engines = Engines::get();
+    env_ = {{"PATH", this->path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_},
+            {"QOROLAPMIGRATE_NO_PAUSE", "1"}, {"QOR_MONGO_DIR", this->path("/tevfs/nosql")},
+            {"QOR_MONGO_PASSWORD", logins.mongo}, {"QOR_CH_PASSWORD", logins.clickhouse},
+            {"QOR_CH_SESSION_DIR", engines.dir / "clickhouse"}, {"QOR_RECORD_DIR", this->path("/record")}};
     // Table by table: after TRUNCATE ALL TABLES chDB hangs on the next lightweight DELETE.
     std::string truncate;
     std::istringstream tables(engines.clickhouse("select name from system.tables where database = currentDatabase() "
-                                                 "and engine = 'MergeTree'"));
+                                                 "and engine = 'MergeTree' and total_rows > 0"));
     for (std::string table; std::getline(tables, table);) truncate += "TRUNCATE TABLE " + table + ";";
-    engines.clickhouse(truncate);
+    if (!truncate.empty()) engines.clickhouse(truncate);
     engines.postgres("UPDATE tb_olap_table SET last_snowflake_id = '0', modified_time = '2020-01-01 00:00:00'");
     if (engines.pgPassword != logins.postgres) {
         engines.postgres("ALTER ROLE qoruser PASSWORD '" + std::regex_replace(logins.postgres, std::regex("'"), "''") + "'");
         engines.pgPassword = logins.postgres;
     }
-    spill(root_ / ".stdin", "");
 }
 
 Sandbox::~Sandbox() {
     if (std::getenv("QOR_KEEP_SANDBOX") == nullptr) fs::remove_all(root_);
 }
 
-fs::path Sandbox::write(const std::string& relative, const std::string& text) const {
+std::string Sandbox::write(const std::string& relative, const std::string& text) const {
     spill(root_ / relative, text);
     return root_ / relative;
 }
@@ -247,7 +213,7 @@ void Sandbox::collection(const std::string& name, const std::vector<std::int64_t
     for (const std::int64_t second : seconds) {
         char oid[25];
         std::snprintf(oid, sizeof oid, "%08llx5f3c2a1b9d%06x", static_cast<unsigned long long>(second), ++counter);
-        // Older servers stored merge_seq as text; the tool converts it in report collections.
+        // Older servers stored merge_seq as text; the tool converts it in the report collections.
         lines += "{\"_id\":{\"$oid\":\"" + std::string(oid) + "\"},\"create_time\":{\"$date\":\"" + isoUtc(second) +
                  "\"},\"data_date\":{\"$date\":\"" + isoUtc(second - second % 86400) + "\"},\"merge_seq\":\"" +
                  std::to_string(counter) + "\"}\n";
@@ -255,43 +221,34 @@ void Sandbox::collection(const std::string& name, const std::vector<std::int64_t
     spill(path("/tevfs/nosql/" + name + ".jsonl"), lines);
 }
 
-std::size_t Sandbox::documents(const std::string& name) const {
-    const std::string text = slurp(path("/tevfs/nosql/" + name + ".jsonl"));
-    return std::count(text.begin(), text.end(), '\n');
-}
-
 pid_t Sandbox::start(const std::vector<std::string>& args) const {
     std::vector<std::string> argv = {QOR_BINARY}, env;
     argv.insert(argv.end(), args.begin(), args.end());
     for (const auto& [name, value] : env_) env.push_back(name + "=" + value);
-    if (const char* tz = std::getenv("TZ")) env.push_back("TZ=" + std::string(tz));
     return spawn(argv, env, root_ / ".stdin", root_);
 }
 
 Result Sandbox::finish(pid_t pid) const { return reap(pid, root_); }
 
 Result Sandbox::run(const std::vector<std::string>& args, const std::string& input) const {
-    spill(root_ / ".stdin", input);
+    write(".stdin", input);
     return finish(start(args));
 }
 
 std::vector<Call> Sandbox::calls(const std::string& program) const {
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(path("/record"))) {
-        const std::string name = entry.path().filename();
-        if (name.ends_with("-" + program + ".call")) files.push_back(entry.path());
+        if (entry.path().string().ends_with("-" + program + ".call")) files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
-    std::vector<Call> calls;
-    for (const fs::path& file : files) {
-        Call call;
-        std::istringstream entries(slurp(file));
+    std::vector<Call> calls(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::istringstream entries(slurp(files[i]));
         for (std::string entry; std::getline(entries, entry, '\0');) {
             const std::size_t equals = entry.find('=');
-            if (entry.compare(0, equals, "arg") == 0) call.argv.push_back(entry.substr(equals + 1));
-            else call.info[entry.substr(0, equals)] = entry.substr(equals + 1);
+            if (entry.starts_with("arg=")) calls[i].argv.push_back(entry.substr(4));
+            else calls[i].info[entry.substr(0, equals)] = entry.substr(equals + 1);
         }
-        calls.push_back(call);
     }
     return calls;
 }

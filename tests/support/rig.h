@@ -1,6 +1,6 @@
 #pragma once
-// The end-to-end rig: a sandbox root for the built tool, the MongoDB doubles
-// on its PATH, and the engines shared by every test of the process.
+// The end-to-end rig: a sandbox root for the built tool with the doubles on
+// its PATH, and the engines that every test of the process shares.
 
 #include <sys/types.h>
 
@@ -17,7 +17,7 @@ struct Result {
     std::string out, err;
     // The messages of the log lines that begin with `prefix`.
     std::vector<std::string> messages(const std::string& prefix = "") const;
-    // "Summary : name : outcome…" and "Summary total : …" lines without the seconds.
+    // The closing "Summary …" lines without their seconds.
     std::vector<std::string> summary() const;
 };
 
@@ -26,13 +26,13 @@ struct Call {
     std::map<std::string, std::string> info;  // parent, grandparent, config_mode, config_existed
 };
 
-// One chDB server and one PostgreSQL server for the test process, emptied per Sandbox.
+// One chDB and one PostgreSQL server per test process, emptied for each Sandbox.
 struct Engines {
     static Engines& get();
     std::string clickhouse(const std::string& sql);
     std::int64_t count(const std::string& table) { return std::stoll(clickhouse("select count() from " + table)); }
     std::string postgres(const std::string& sql);
-    std::filesystem::path dir;
+    const std::filesystem::path dir;
     std::string pgPassword = "qorpass";
 
 private:
@@ -50,11 +50,10 @@ public:
     explicit Sandbox(const Logins& logins = {});
     ~Sandbox();
     std::filesystem::path path(const std::string& absolute) const { return root_.string() + absolute; }
-    std::filesystem::path write(const std::string& relative, const std::string& text) const;
+    std::string write(const std::string& relative, const std::string& text) const;
     void env(const std::string& name, const std::string& value) { env_[name] = value; }
-    // A collection of the MongoDB fixture with one document at each of `seconds` (Unix time).
+    // A MongoDB collection with one document at each of `seconds` (Unix time).
     void collection(const std::string& name, const std::vector<std::int64_t>& seconds) const;
-    std::size_t documents(const std::string& name) const;
 
     Result run(const std::vector<std::string>& args, const std::string& input = "") const;
     // Starts the tool in a process group of its own; finish() waits for it.
