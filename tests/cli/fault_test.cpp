@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <chrono>
 #include <thread>
 
 #include "rig.h"
@@ -17,11 +16,11 @@ const std::string audit = "Summary : tb_audit_log : ", report = "Summary : tb_re
 
 struct Fault {
     std::string name;
-    std::map<std::string, std::string> env;
-    std::vector<std::string> args;  // -f LIST goes after the first
+    std::map<std::string, std::string> env;  // "block tmp": a file where the work folder was
+    std::vector<std::string> args;           // -f LIST goes after the first
     int status;
-    std::vector<std::string> summary;  // empty: the run ends before its summary
-    std::string why;                   // a message the run must show
+    std::vector<std::string> summary;  // empty: the run ends before its summary, saying `why`
+    std::string why;
 };
 
 TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
@@ -56,11 +55,8 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         const std::string list =
             box.write("lists/list.txt", "[qor]\ntb_audit_log\n[report]\ntb_report_data\ntb_base_report_data\n");
         if (fault.args[0] == "retry") ASSERT_EQ(box.run({"start", "-f", list}).status, 0);
-        for (const auto& [name, value] : fault.env) {
-            if (name != "block tmp") box.env(name, value);
-        }
-        if (fault.env.count("block tmp")) {
-            // Root writes through any mode bits; a file where the folder was stops it too.
+        for (const auto& [name, value] : fault.env) box.env(name, value);
+        if (fault.env.count("block tmp")) {  // root writes through any mode bits, not into a file
             std::filesystem::remove_all(box.path("/tmp"));
             box.write("tmp", "");
         }

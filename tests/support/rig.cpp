@@ -14,8 +14,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include "schema.h"
-
 namespace fs = std::filesystem;
 
 namespace qortest {
@@ -44,12 +42,13 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     dup2(open(input.c_str(), O_RDONLY), 0);
     dup2(open((stem + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     dup2(open((stem + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    std::vector<char*> args, vars;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& v : env) vars.push_back(const_cast<char*>(v.c_str()));
-    args.push_back(nullptr);
-    vars.push_back(nullptr);
-    execve(args[0], args.data(), vars.data());
+    const auto pointers = [](const std::vector<std::string>& strings) {
+        std::vector<char*> pointers;
+        for (const std::string& text : strings) pointers.push_back(const_cast<char*>(text.c_str()));
+        pointers.push_back(nullptr);
+        return pointers;
+    };
+    execve(argv[0].c_str(), pointers(argv).data(), pointers(env).data());
     _exit(127);
 }
 
@@ -59,22 +58,12 @@ Result reap(pid_t pid, const fs::path& outputs) {
     const std::string stem = outputs.string() + "/" + std::to_string(pid);
     Result result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(stem + ".out"),
                   slurp(stem + ".err")};
-    fs::remove(stem + ".out");
-    fs::remove(stem + ".err");
+    for (const char* output : {".out", ".err"}) fs::remove(stem + output);
     return result;
 }
 
 Result execute(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& scratch) {
     return reap(spawn(argv, env, "/dev/null", scratch), scratch);
-}
-
-// The system's programs first: a version manager's shim needs more than the sandbox's PATH.
-fs::path onPath(const std::string& program) {
-    std::stringstream dirs("/usr/bin:/bin:" + path.substr(5));
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        if (access((dir + "/" + program).c_str(), X_OK) == 0) return dir + "/" + program;
-    }
-    throw std::runtime_error(program + " is not installed (scripts/install-test-deps)");
 }
 
 std::string isoUtc(std::int64_t seconds) {
@@ -111,16 +100,10 @@ Engines& Engines::get() {
 }
 
 Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
-    for (const auto& entry : fs::directory_iterator("/tmp")) {  // left by a test process that was killed
-        const std::string name = entry.path().filename();
-        if (!name.starts_with("qor-engines-") || kill(std::stoi(name.substr(12)), 0) == 0) continue;
-        execute({(source / "tests/engines/postgres").string(), "stop", entry.path() / "postgres"}, {path}, "/tmp");
-        fs::remove_all(entry.path());
-    }
     fs::create_directories(dir / "clickhouse");
     fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
     spill(dir / "schema.sql", schemaSql());
-    server_ = spawn({onPath("node"), source / "tests/engines/chdb-server", dir / "clickhouse", dir / "schema.sql"},
+    server_ = spawn({"/usr/bin/node", source / "tests/engines/chdb-server", dir / "clickhouse", dir / "schema.sql"},
                     {path}, "/dev/null", dir);
     // The server makes its socket once the schema stands.
     while (!fs::exists(dir / "clickhouse/.qor-server.sock")) {
@@ -147,20 +130,21 @@ Engines::~Engines() {
     fs::remove_all(dir);
 }
 
-std::string Engines::clickhouse(const std::string& sql) {
-    const Result result = execute({source / "tests/engines/clickhouse-client", "--port=8820", "-u", "chuser",
-                                   "--password=chpass", "--query=" + sql},
-                                  {path, "QOR_CH_SESSION_DIR=" + (dir / "clickhouse").string()}, dir);
-    if (result.status != 0) throw std::runtime_error("ClickHouse refused " + sql + ": " + result.err);
+static std::string output(const Result& result, const std::string& what) {
+    if (result.status != 0) throw std::runtime_error(what + " refused: " + result.err);
     return result.out.substr(0, result.out.find_last_not_of('\n') + 1);
 }
 
+std::string Engines::clickhouse(const std::string& sql) {
+    return output(execute({source / "tests/engines/clickhouse-client", "--port=8820", "-u", "chuser",
+                                   "--password=chpass", "--query=" + sql},
+                          {path, "QOR_CH_SESSION_DIR=" + (dir / "clickhouse").string()}, dir), sql);
+}
+
 std::string Engines::postgres(const std::string& sql) {
-    const Result result = execute({onPath("psql"), "-h", "127.0.0.1", "-p", "8817", "-U", "qoruser", "-d", "qorrdb",
+    return output(execute({"/usr/bin/psql", "-h", "127.0.0.1", "-p", "8817", "-U", "qoruser", "-d", "qorrdb",
                                    "-At", "-v", "ON_ERROR_STOP=1", "-c", sql},
-                                  {"PGPASSWORD=" + pgPassword, path}, dir);
-    if (result.status != 0) throw std::runtime_error("PostgreSQL refused " + sql + ": " + result.err);
-    return result.out.substr(0, result.out.find_last_not_of('\n') + 1);
+                          {"PGPASSWORD=" + pgPassword, path}, dir), sql);
 }
 
 Sandbox::Sandbox(const Logins& logins) {
@@ -177,8 +161,8 @@ Sandbox::Sandbox(const Logins& logins) {
     for (const auto& [name, target] : std::map<std::string, fs::path>{
              {"mongosh", source / "tests/fakes/mongo"}, {"mongoexport", source / "tests/fakes/mongo"},
              {"free", source / "tests/fakes/free"}, {"clickhouse-client", source / "tests/engines/clickhouse-client"},
-             {"sh", onPath("sh")}, {"awk", onPath("awk")}, {"du", onPath("du")}, {"psql", onPath("psql")},
-             {"python3", onPath("python3")}, {"node", onPath("node")}})
+             {"sh", "/usr/bin/sh"}, {"awk", "/usr/bin/awk"}, {"du", "/usr/bin/du"}, {"psql", "/usr/bin/psql"},
+             {"python3", "/usr/bin/python3"}, {"node", "/usr/bin/node"}})
         fs::create_symlink(target, this->path("/bin/" + name));
     Engines& engines = Engines::get();
     env_ = {{"PATH", this->path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_},

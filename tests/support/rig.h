@@ -1,6 +1,5 @@
 #pragma once
-// The end-to-end rig: a sandbox root for the built tool with the doubles on
-// its PATH, and the engines that every test of the process shares.
+// The end-to-end rig (tests/README.md).
 
 #include <sys/types.h>
 
@@ -12,13 +11,14 @@
 
 namespace qortest {
 
+// The ClickHouse objects the migration writes to, for every collection of the built-in catalogue.
+std::string schemaSql();
+
 struct Result {
     int status = -1;  // exit status, or 128 + signal
     std::string out, err;
-    // The messages of the log lines that begin with `prefix`.
-    std::vector<std::string> messages(const std::string& prefix = "") const;
-    // The closing "Summary …" lines without their seconds.
-    std::vector<std::string> summary() const;
+    std::vector<std::string> messages(const std::string& prefix = "") const;  // of log lines starting so
+    std::vector<std::string> summary() const;  // the "Summary …" lines without their seconds
 };
 
 struct Call {
@@ -38,7 +38,7 @@ struct Engines {
 private:
     Engines();
     ~Engines();
-    pid_t server_ = -1;
+    pid_t server_;
 };
 
 struct Logins {
