@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <regex>
+
 #include "rig.h"
 
 namespace qortest {
@@ -43,11 +45,9 @@ std::string hostile(const std::string& tag) { return tag + "'q\"d $(touch " + ma
 const Logins logins{hostile("m"), hostile("c"), hostile("p")};
 
 Result runHostile(const Sandbox& box) {
-    box.collection("tb_audit_log", spread(daysAgo(3), daysAgo(1), 60));
-    box.collection("tb_report_data", spread(daysAgo(3), daysAgo(1), 60));
-    return box.run({"start", "-f", box.write("lists/list.txt", "[qor]\ntb_audit_log\ntb_a'b\ntb_$(touch " + marker +
-                                                                    ")\ntb_`touch " + marker + "`\ntb_x;touch " + marker +
-                                                                    "\n[report]\ntb_report_data\n")});
+    for (const char* name : {"tb_audit_log", "tb_report_data"}) box.collection(name, spread(daysAgo(3), daysAgo(1), 60));
+    const std::string names = "tb_a'b\ntb_$(touch " + marker + ")\ntb_`touch " + marker + "`\ntb_x;touch " + marker + "\n";
+    return box.run({"start", "-f", box.write("lists/list.txt", "[qor]\ntb_audit_log\n" + names + "[report]\ntb_report_data\n")});
 }
 
 TEST(HostileInput, NamesAreRefusedPasswordsWorkAndNothingElseRuns) {
@@ -87,9 +87,8 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
     const Result check = box.run({"check", "-f", box.write("lists/list.txt", both)});
     EXPECT_EQ(check.status, 0);
     for (const std::string name : {"tb_audit_log", "tb_backup_log"}) {
-        const auto bytes = std::filesystem::file_size(box.path("/tevfs/nosql/" + name + ".jsonl"));
-        EXPECT_NE(check.out.find(name + " collection size check : "), std::string::npos);
-        EXPECT_NE(check.out.find(" (" + std::to_string(bytes) + " bytes)"), std::string::npos) << check.out;
+        const auto bytes = std::to_string(std::filesystem::file_size(box.path("/tevfs/nosql/" + name + ".jsonl")));
+        EXPECT_TRUE(std::regex_search(check.out, std::regex(name + " collection size check : .* \\(" + bytes + " bytes\\)")));
     }
     EXPECT_NE(check.out.find("Migration is possible !!"), std::string::npos) << check.out;
 

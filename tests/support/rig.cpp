@@ -5,11 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -27,9 +27,10 @@ std::string slurp(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void spill(const fs::path& file, const std::string& text) {
+std::string spill(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << text;
+    return file;
 }
 
 // Output goes to files named after the child, so that no pipe fills up while nobody reads it.
@@ -94,11 +95,6 @@ std::vector<std::string> Result::summary() const {
     return lines;
 }
 
-Engines& Engines::get() {
-    static Engines engines;
-    return engines;
-}
-
 Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
     fs::create_directories(dir / "clickhouse");
     fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
@@ -112,14 +108,13 @@ Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     // Port 8817 is the tool's; another checkout's tests may hold it for a while.
-    for (int attempt = 1;; ++attempt) {
-        const Result pg = execute({source / "tests/engines/postgres", "start", dir / "postgres"}, {path}, dir);
-        if (pg.status == 0) break;
-        if (attempt == 600 || pg.err.find("Address already in use") == std::string::npos) {
-            kill(server_, SIGTERM);
-            throw std::runtime_error("PostgreSQL did not start: " + pg.err);
-        }
+    Result pg;
+    for (int wait = 0; (pg = execute({source / "tests/engines/postgres", "start", dir / "postgres"}, {path}, dir)).status &&
+                       pg.err.find("Address already in use") != std::string::npos && wait < 600; ++wait)
         std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (pg.status != 0) {
+        kill(server_, SIGTERM);
+        throw std::runtime_error("PostgreSQL did not start: " + pg.err);
     }
 }
 
@@ -182,14 +177,9 @@ Sandbox::Sandbox(const Logins& logins) {
     }
 }
 
-Sandbox::~Sandbox() {
-    if (std::getenv("QOR_KEEP_SANDBOX") == nullptr) fs::remove_all(root_);
-}
+Sandbox::~Sandbox() { if (std::getenv("QOR_KEEP_SANDBOX") == nullptr) fs::remove_all(root_); }
 
-std::string Sandbox::write(const std::string& relative, const std::string& text) const {
-    spill(root_ / relative, text);
-    return root_ / relative;
-}
+std::string Sandbox::write(const std::string& relative, const std::string& text) const { return spill(root_ / relative, text); }
 
 void Sandbox::collection(const std::string& name, const std::vector<std::int64_t>& seconds) const {
     static int counter = 0;
@@ -220,18 +210,17 @@ Result Sandbox::run(const std::vector<std::string>& args, const std::string& inp
 }
 
 std::vector<Call> Sandbox::calls(const std::string& program) const {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(path("/record"))) {
-        if (entry.path().string().ends_with("-" + program + ".call")) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    std::vector<Call> calls(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::istringstream entries(slurp(files[i]));
+    std::set<fs::path> files;  // in the order the calls began
+    for (const auto& entry : fs::directory_iterator(path("/record")))
+        if (entry.path().string().ends_with("-" + program + ".call")) files.insert(entry.path());
+    std::vector<Call> calls;
+    for (const fs::path& file : files) {
+        std::istringstream entries(slurp(file));
+        Call& call = calls.emplace_back();
         for (std::string entry; std::getline(entries, entry, '\0');) {
             const std::size_t equals = entry.find('=');
-            if (entry.starts_with("arg=")) calls[i].argv.push_back(entry.substr(4));
-            else calls[i].info[entry.substr(0, equals)] = entry.substr(equals + 1);
+            if (entry.starts_with("arg=")) call.argv.push_back(entry.substr(4));
+            else call.info[entry.substr(0, equals)] = entry.substr(equals + 1);
         }
     }
     return calls;

@@ -28,7 +28,7 @@ struct Call {
 
 // One chDB and one PostgreSQL server per test process, emptied for each Sandbox.
 struct Engines {
-    static Engines& get();
+    static Engines& get() { static Engines engines; return engines; }
     std::string clickhouse(const std::string& sql);
     std::int64_t count(const std::string& table) { return std::stoll(clickhouse("select count() from " + table)); }
     std::string postgres(const std::string& sql);
@@ -41,9 +41,7 @@ private:
     pid_t server_;
 };
 
-struct Logins {
-    std::string mongo = "mongopass", clickhouse = "chpass", postgres = "qorpass";
-};
+struct Logins { std::string mongo = "mongopass", clickhouse = "chpass", postgres = "qorpass"; };
 
 class Sandbox {
 public:
@@ -66,11 +64,9 @@ private:
     std::map<std::string, std::string> env_;
 };
 
-// `count` seconds spread evenly over [from, to].
+// `count` seconds spread evenly over [from, to]; midnight UTC `days` ago; "YYYY-MM-DD" of a time, UTC.
 std::vector<std::int64_t> spread(std::int64_t from, std::int64_t to, int count);
-// Midnight UTC `days` days before today.
 std::int64_t daysAgo(int days);
-// "YYYY-MM-DD" of a Unix time, UTC.
 std::string isoDay(std::int64_t seconds);
 
 }  // namespace qortest
