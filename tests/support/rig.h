@@ -1,12 +1,72 @@
 #pragma once
-// Everything a test of the tool needs from the rig, in one include.
+// The end-to-end rig (tests/README.md).
 
-#include "background_run.h"
-#include "clickhouse_engine.h"
-#include "log_lines.h"
-#include "mongo_fixture.h"
-#include "postgres_server.h"
-#include "process.h"
-#include "recorded_calls.h"
-#include "rig_paths.h"
-#include "sandbox.h"
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qortest {
+
+// The ClickHouse objects the migration writes to, for every collection of the built-in catalogue.
+std::string schemaSql();
+
+struct Result {
+    int status = -1;  // exit status, or 128 + signal
+    std::string out, err;
+    std::vector<std::string> messages(const std::string& prefix = "") const;  // of log lines starting so
+    std::vector<std::string> summary() const;  // the "Summary …" lines without their seconds
+};
+
+struct Call {
+    std::vector<std::string> argv;
+    std::map<std::string, std::string> info;  // parent, grandparent, config_mode, config_existed
+};
+
+// One chDB and one PostgreSQL server per test process, emptied for each Sandbox.
+struct Engines {
+    static Engines& get() { static Engines engines; return engines; }
+    std::string clickhouse(const std::string& sql);
+    std::int64_t count(const std::string& table) { return std::stoll(clickhouse("select count() from " + table)); }
+    std::string postgres(const std::string& sql);
+    const std::filesystem::path dir;
+    std::string pgPassword = "qorpass";
+
+private:
+    Engines();
+    ~Engines();
+    pid_t server_;
+};
+
+struct Logins { std::string mongo = "mongopass", clickhouse = "chpass", postgres = "qorpass"; };
+
+class Sandbox {
+public:
+    explicit Sandbox(const Logins& logins = {});
+    ~Sandbox();
+    std::filesystem::path path(const std::string& absolute) const { return root_.string() + absolute; }
+    std::string write(const std::string& relative, const std::string& text) const;
+    void env(const std::string& name, const std::string& value) { env_[name] = value; }
+    // A MongoDB collection with one document at each of `seconds` (Unix time).
+    void collection(const std::string& name, const std::vector<std::int64_t>& seconds) const;
+
+    Result run(const std::vector<std::string>& args, const std::string& input = "") const;
+    // Starts the tool in a process group of its own; finish() waits for it.
+    pid_t start(const std::vector<std::string>& args) const;
+    Result finish(pid_t pid) const;
+    std::vector<Call> calls(const std::string& program) const;
+
+private:
+    std::filesystem::path root_;
+    std::map<std::string, std::string> env_;
+};
+
+// `count` seconds spread evenly over [from, to]; midnight UTC `days` ago; "YYYY-MM-DD" of a time, UTC.
+std::vector<std::int64_t> spread(std::int64_t from, std::int64_t to, int count);
+std::int64_t daysAgo(int days);
+std::string isoDay(std::int64_t seconds);
+
+}  // namespace qortest

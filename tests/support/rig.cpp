@@ -1,0 +1,239 @@
+#include "rig.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace qortest {
+namespace {
+
+const fs::path source = QOR_SOURCE_DIR;
+const std::string path = "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string spill(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+    return file;
+}
+
+// Output goes to files named after the child, so that no pipe fills up while nobody reads it.
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& input,
+            const fs::path& outputs) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    setpgid(0, 0);
+    const std::string stem = outputs.string() + "/" + std::to_string(getpid());
+    dup2(open(input.c_str(), O_RDONLY), 0);
+    dup2(open((stem + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    dup2(open((stem + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    const auto pointers = [](const std::vector<std::string>& strings) {
+        std::vector<char*> pointers;
+        for (const std::string& text : strings) pointers.push_back(const_cast<char*>(text.c_str()));
+        pointers.push_back(nullptr);
+        return pointers;
+    };
+    execve(argv[0].c_str(), pointers(argv).data(), pointers(env).data());
+    _exit(127);
+}
+
+Result reap(pid_t pid, const fs::path& outputs) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string stem = outputs.string() + "/" + std::to_string(pid);
+    Result result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(stem + ".out"),
+                  slurp(stem + ".err")};
+    for (const char* output : {".out", ".err"}) fs::remove(stem + output);
+    return result;
+}
+
+Result execute(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& scratch) {
+    return reap(spawn(argv, env, "/dev/null", scratch), scratch);
+}
+
+std::string isoUtc(std::int64_t seconds) {
+    const std::time_t t = seconds;
+    std::tm tm{};
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", gmtime_r(&t, &tm));
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> Result::messages(const std::string& prefix) const {
+    std::vector<std::string> found;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t tag = line.find(" - [LOG][");
+        const std::size_t text = tag == std::string::npos ? tag : line.find("] ", tag);
+        if (text != std::string::npos && line.compare(text + 2, prefix.size(), prefix) == 0)
+            found.push_back(line.substr(text + 2));
+    }
+    return found;
+}
+
+std::vector<std::string> Result::summary() const {
+    std::vector<std::string> lines;
+    for (const std::string& line : messages("Summary ")) lines.push_back(std::regex_replace(line, std::regex(", \\d+ s$"), ""));
+    return lines;
+}
+
+Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
+    fs::create_directories(dir / "clickhouse");
+    fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    spill(dir / "schema.sql", schemaSql());
+    server_ = spawn({"/usr/bin/node", source / "tests/engines/chdb-server", dir / "clickhouse", dir / "schema.sql"},
+                    {path}, "/dev/null", dir);
+    // The server makes its socket once the schema stands.
+    while (!fs::exists(dir / "clickhouse/.qor-server.sock")) {
+        if (waitpid(server_, nullptr, WNOHANG) == server_)
+            throw std::runtime_error("chdb-server stopped: " + slurp(dir / (std::to_string(server_) + ".err")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // Port 8817 is the tool's; another checkout's tests may hold it for a while.
+    Result pg;
+    for (int wait = 0; (pg = execute({source / "tests/engines/postgres", "start", dir / "postgres"}, {path}, dir)).status &&
+                       pg.err.find("Address already in use") != std::string::npos && wait < 600; ++wait)
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (pg.status != 0) {
+        kill(server_, SIGTERM);
+        throw std::runtime_error("PostgreSQL did not start: " + pg.err);
+    }
+}
+
+Engines::~Engines() {
+    kill(server_, SIGTERM);
+    waitpid(server_, nullptr, 0);
+    execute({source / "tests/engines/postgres", "stop", dir / "postgres"}, {path}, dir);
+    fs::remove_all(dir);
+}
+
+static std::string output(const Result& result, const std::string& what) {
+    if (result.status != 0) throw std::runtime_error(what + " refused: " + result.err);
+    return result.out.substr(0, result.out.find_last_not_of('\n') + 1);
+}
+
+std::string Engines::clickhouse(const std::string& sql) {
+    return output(execute({source / "tests/engines/clickhouse-client", "--port=8820", "-u", "chuser",
+                                   "--password=chpass", "--query=" + sql},
+                          {path, "QOR_CH_SESSION_DIR=" + (dir / "clickhouse").string()}, dir), sql);
+}
+
+std::string Engines::postgres(const std::string& sql) {
+    return output(execute({"/usr/bin/psql", "-h", "127.0.0.1", "-p", "8817", "-U", "qoruser", "-d", "qorrdb",
+                                   "-At", "-v", "ON_ERROR_STOP=1", "-c", sql},
+                          {"PGPASSWORD=" + pgPassword, path}, dir), sql);
+}
+
+Sandbox::Sandbox(const Logins& logins) {
+    std::string pattern = "/tmp/qor-sandbox-XXXXXX";
+    root_ = mkdtemp(pattern.data());
+    for (const char* dir : {"/var/run/qor", "/tmp", "/tevfs/clickhouse", "/tevfs/nosql", "/record", "/bin"})
+        fs::create_directories(this->path(dir));
+    write("opt/tevrik/qor/etc/config/qor_system.cfg", "mydb.nosql.user=mongouser\nmydb.nosql.passwd=" + logins.mongo + "\n");
+    write("opt/tevrik/qor/etc/config/qorrdb.properties",
+          "qorrdb.host=127.0.0.1\nqorrdb.user=qoruser\nqorrdb.password=" + logins.postgres + "\n");
+    write("opt/tevrik/qor/etc/config/qorolap.properties",
+          "qorolap.host=127.0.0.1\nqorolap.user=chuser\nqorolap.password=" + logins.clickhouse + "\n");
+    write(".stdin", "");
+    for (const auto& [name, target] : std::map<std::string, fs::path>{
+             {"mongosh", source / "tests/fakes/mongo"}, {"mongoexport", source / "tests/fakes/mongo"},
+             {"free", source / "tests/fakes/free"}, {"clickhouse-client", source / "tests/engines/clickhouse-client"},
+             {"sh", "/usr/bin/sh"}, {"awk", "/usr/bin/awk"}, {"du", "/usr/bin/du"}, {"psql", "/usr/bin/psql"},
+             {"python3", "/usr/bin/python3"}, {"node", "/usr/bin/node"}})
+        fs::create_symlink(target, this->path("/bin/" + name));
+    Engines& engines = Engines::get();
+    env_ = {{"PATH", this->path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_},
+            {"QOROLAPMIGRATE_NO_PAUSE", "1"}, {"QOR_MONGO_DIR", this->path("/tevfs/nosql")},
+            {"QOR_MONGO_PASSWORD", logins.mongo}, {"QOR_CH_PASSWORD", logins.clickhouse},
+            {"QOR_CH_SESSION_DIR", engines.dir / "clickhouse"}, {"QOR_RECORD_DIR", this->path("/record")}};
+    // Table by table: after TRUNCATE ALL TABLES chDB hangs on the next lightweight DELETE.
+    std::string truncate;
+    std::istringstream tables(engines.clickhouse("select name from system.tables where database = currentDatabase() "
+                                                 "and engine = 'MergeTree' and total_rows > 0"));
+    for (std::string table; std::getline(tables, table);) truncate += "TRUNCATE TABLE " + table + ";";
+    if (!truncate.empty()) engines.clickhouse(truncate);
+    engines.postgres("UPDATE tb_olap_table SET last_snowflake_id = '0', modified_time = '2020-01-01 00:00:00'");
+    if (engines.pgPassword != logins.postgres) {
+        engines.postgres("ALTER ROLE qoruser PASSWORD '" + std::regex_replace(logins.postgres, std::regex("'"), "''") + "'");
+        engines.pgPassword = logins.postgres;
+    }
+}
+
+Sandbox::~Sandbox() { if (std::getenv("QOR_KEEP_SANDBOX") == nullptr) fs::remove_all(root_); }
+
+std::string Sandbox::write(const std::string& relative, const std::string& text) const { return spill(root_ / relative, text); }
+
+void Sandbox::collection(const std::string& name, const std::vector<std::int64_t>& seconds) const {
+    static int counter = 0;
+    std::string lines;
+    for (const std::int64_t second : seconds) {
+        char oid[25];
+        std::snprintf(oid, sizeof oid, "%08llx5f3c2a1b9d%06x", static_cast<unsigned long long>(second), ++counter);
+        // Older servers stored merge_seq as text; the tool converts it in the report collections.
+        lines += "{\"_id\":{\"$oid\":\"" + std::string(oid) + "\"},\"create_time\":{\"$date\":\"" + isoUtc(second) +
+                 "\"},\"data_date\":{\"$date\":\"" + isoUtc(second - second % 86400) + "\"},\"merge_seq\":\"" +
+                 std::to_string(counter) + "\"}\n";
+    }
+    spill(path("/tevfs/nosql/" + name + ".jsonl"), lines);
+}
+
+pid_t Sandbox::start(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv = {QOR_BINARY}, env;
+    argv.insert(argv.end(), args.begin(), args.end());
+    for (const auto& [name, value] : env_) env.push_back(name + "=" + value);
+    return spawn(argv, env, root_ / ".stdin", root_);
+}
+
+Result Sandbox::finish(pid_t pid) const { return reap(pid, root_); }
+
+Result Sandbox::run(const std::vector<std::string>& args, const std::string& input) const {
+    write(".stdin", input);
+    return finish(start(args));
+}
+
+std::vector<Call> Sandbox::calls(const std::string& program) const {
+    std::set<fs::path> files;  // in the order the calls began
+    for (const auto& entry : fs::directory_iterator(path("/record")))
+        if (entry.path().string().ends_with("-" + program + ".call")) files.insert(entry.path());
+    std::vector<Call> calls;
+    for (const fs::path& file : files) {
+        std::istringstream entries(slurp(file));
+        Call& call = calls.emplace_back();
+        for (std::string entry; std::getline(entries, entry, '\0');) {
+            const std::size_t equals = entry.find('=');
+            if (entry.starts_with("arg=")) call.argv.push_back(entry.substr(4));
+            else call.info[entry.substr(0, equals)] = entry.substr(equals + 1);
+        }
+    }
+    return calls;
+}
+
+std::vector<std::int64_t> spread(std::int64_t from, std::int64_t to, int count) {
+    std::vector<std::int64_t> seconds;
+    for (int i = 0; i < count; ++i) seconds.push_back(from + (count > 1 ? (to - from) * i / (count - 1) : 0));
+    return seconds;
+}
+
+std::int64_t daysAgo(int days) { return (std::time(nullptr) / 86400 - days) * 86400; }
+
+std::string isoDay(std::int64_t seconds) { return isoUtc(seconds).substr(0, 10); }
+
+}  // namespace qortest
