@@ -1,86 +1,52 @@
-// ObjectId extraction from exporter output on arbitrary bytes, checked line
-// by line against a plain reading of the same rule. The reader works in
-// blocks of a mebibyte, so the first input byte may ask (one time in eight,
-// as it is costly) for the rest to be repeated past a block boundary, where
-// lines are split between reads and a line may outgrow the block.
+// ObjectId extraction on arbitrary bytes, checked line by line against a
+// plain reading of the same rule. One input in eight is repeated past the
+// reader's 1 MiB blocks, where lines are split between reads.
 
+#include <cstdint>
+#include <cstdio>
 #include <unistd.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <string_view>
 
 #include "fuzz_check.h"
 #include "migrate/object_id_list.h"
 
 namespace {
-std::string scratchDirectory;
-std::string inputPath;
-std::string outputPath;
-
-// The id follows "$oid", the next ':' and one more character, up to the
-// next '"'; a line without all of them gives nothing.
+// The id follows "$oid", the next ':' and one more character, up to the next '"'.
 std::string expectedList(const std::string& text, std::int32_t& lines) {
     std::string list;
-    lines = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string_view line(text.data() + start, end - start);
-        ++lines;
-        start = end + 1;
-        const std::size_t marker = line.find("$oid");
-        if (marker == std::string_view::npos) continue;
-        const std::size_t colon = line.find(':', marker);
-        if (colon == std::string_view::npos || colon + 2 > line.size()) continue;
+    std::istringstream input(text);
+    for (std::string line; std::getline(input, line); ++lines) {
+        const std::size_t colon = line.find(':', line.find("$oid"));
+        if (line.find("$oid") == std::string::npos || colon == std::string::npos || colon + 2 > line.size()) continue;
         const std::size_t quote = line.find('"', colon + 2);
-        if (quote == std::string_view::npos) continue;
-        list += line.substr(colon + 2, quote - colon - 2);
-        list += '\n';
+        if (quote != std::string::npos) list += line.substr(colon + 2, quote - colon - 2) + "\n";
     }
     return list;
 }
-
-std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Memory-backed when the machine has it: every input is written and read back.
-    char directory[] = "/dev/shm/qor-object-ids-fuzz-XXXXXX";
-    if (mkdtemp(directory) == nullptr) std::abort();
-    scratchDirectory = directory;
-    std::atexit([] { std::filesystem::remove_all(scratchDirectory); });
-    inputPath = std::string(directory) + "/oid_temp.txt";
-    outputPath = std::string(directory) + "/oid_list.txt";
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string piece(reinterpret_cast<const char*>(data) + 1, size - 1);
     std::string text = piece;
-    if ((data[0] & 7) == 7 && !piece.empty()) {
-        constexpr std::size_t pastOneBlock = (std::size_t{1} << 20) + 4096;
-        while (text.size() < pastOneBlock) text += text;
-    }
-    std::ofstream(inputPath, std::ios::binary | std::ios::trunc) << text;
-
+    while ((data[0] & 7) == 7 && !piece.empty() && text.size() < (std::size_t{1} << 20) + 4096) text += text;
+    static const struct Scratch {
+        std::string input = "/dev/shm/qor-object-ids-fuzz-" + std::to_string(getpid());
+        std::string output = input + ".list";
+        ~Scratch() { std::remove(input.c_str()), std::remove(output.c_str()); }
+    } scratch;
+    const std::string& input = scratch.input;
+    const std::string& output = scratch.output;
+    std::ofstream(input, std::ios::binary | std::ios::trunc) << text;
     std::int32_t expectedLines = 0;
     const std::string expected = expectedList(text, expectedLines);
-    const std::int32_t lines = extractObjectIds(inputPath, outputPath);
-    fuzzCheck(lines == expectedLines, "every input line is counted", piece);
-    fuzzCheck(readWhole(outputPath) == expected, "the list holds the id of every line that has one",
-              piece);
+    fuzzCheck(extractObjectIds(input, output) == expectedLines, "every input line is counted", piece);
+    std::ostringstream written;
+    written << std::ifstream(output, std::ios::binary).rdbuf();
+    fuzzCheck(written.str() == expected, "the list holds the id of every line that has one", piece);
     return 0;
 }

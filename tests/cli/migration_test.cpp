@@ -28,6 +28,15 @@ void expectMigrated(const std::string& name, int documents) {
     EXPECT_EQ(Engines::get().count("mig_" + olap + "_completed"), documents) << name;
 }
 
+// The exporter's private configuration files in the work folder.
+std::size_t exportConfigs(const Sandbox& box) {
+    std::size_t files = 0;
+    if (std::filesystem::is_directory(box.path("/tmp")))
+        for (const auto& file : std::filesystem::directory_iterator(box.path("/tmp")))
+            files += file.path().extension() == ".yaml";
+    return files;
+}
+
 std::string snowflake() { return Engines::get().postgres("SELECT string_agg(last_snowflake_id, ',') FROM tb_olap_table"); }
 
 TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
@@ -37,7 +46,8 @@ TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
     const Result first = box.run({"start", "-f", list});
     ASSERT_EQ(first.status, 0) << first.out << first.err;
     std::vector<std::string> summary;
-    for (const std::string& name : kinds) summary.push_back("Summary : " + name + " : migrated, staging 120, completed 120");
+    for (const std::string& name : kinds)
+        summary.push_back("Summary : " + name + " : migrated, verified 120, staging 120, completed 120");
     summary.push_back("Summary total : 4 collections, 4 migrated");
     EXPECT_EQ(first.summary(), summary);
     for (const std::string& name : kinds) expectMigrated(name, 120);
@@ -50,6 +60,7 @@ TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
     const std::size_t exports = box.calls("mongoexport").size();
     const Result second = box.run({"start", "-f", list});
     ASSERT_EQ(second.status, 0) << second.out << second.err;
+    EXPECT_EQ(second.summary().front(), "Summary : tb_audit_log : complete, verified 120");
     EXPECT_EQ(second.summary().back(), "Summary total : 4 collections, 4 complete");
     EXPECT_EQ(box.calls("mongoexport").size(), exports);
     for (const std::string& name : kinds) expectMigrated(name, 120);
@@ -63,7 +74,8 @@ TEST(Retry, ClearsWhatAnEarlierRunBroughtAndMigratesAgainWithoutDuplicates) {
         ASSERT_EQ(box.run({"start", "-t", name}).status, 0);
         const Result retry = box.run({"retry", "-t", name});
         ASSERT_EQ(retry.status, 0) << retry.out << retry.err;
-        EXPECT_EQ(retry.summary().front(), "Summary : " + name + " : migrated after clearing, staging 90, completed 90");
+        EXPECT_EQ(retry.summary().front(),
+                  "Summary : " + name + " : migrated after clearing, verified 90, staging 90, completed 90");
         expectMigrated(name, 90);
     }
 }
@@ -102,40 +114,55 @@ TEST(DryRun, WritesNothingAndShowsEachWriteWithItsPasswordsMasked) {
 }
 
 const std::string audit = "Summary : tb_audit_log : ", report = "Summary : tb_report_data : ",
-                  base = "Summary : tb_base_report_data : ", all = "migrated, staging 80, completed 80";
+                  base = "Summary : tb_base_report_data : ", all = "migrated, verified 80, staging 80, completed 80";
 
 struct Fault {
     std::string name;
     std::map<std::string, std::string> env;  // "block tmp": a file where the work folder was
     std::vector<std::string> args;           // -f LIST goes after the first
     int status;
-    std::vector<std::string> summary;  // empty: the run ends before its summary, saying `why`
-    std::string why;
+    std::vector<std::string> summary;
+    std::string why;           // a line the run must write once
+    int completedLeft = 80;    // rows of tb_audit_log's completed table afterwards
+    bool handedOff = true;     // the Snowflake ID reached PostgreSQL
 };
 
 TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
-    const std::string failed = "Summary total : 3 collections, 2 migrated, 1 failed";
+    const std::string failed = "Summary total : 3 collections, 2 migrated, 1 failed",
+                      allFailed = "Summary total : 3 collections, 3 failed", oneFailed = "Summary total : 1 collection, 1 failed",
+                      unreadable = "tb_audit_log collection could not be read from MongoDB (mongosh exit 1)";
     const std::vector<Fault> faults = {
         {"summary read", {{"QOR_CH_FAIL", "min(oid) from mig_tb_audit_log_completed"}}, {"start"}, 1,
-         {audit + "failed", report + all, base + all, failed}, ""},
+         {audit + "failed", report + all, base + all, failed}, "", 0},
         {"load", {{"QOR_CH_FAIL", "INSERT INTO mig_tb_audit_log "}}, {"start"}, 1,
-         {audit + "failed, staging 0, completed 0", report + all, base + all, failed}, ""},
+         {audit + "failed, staging 0, completed 0", report + all, base + all, failed}, "", 0},
         {"staging truncate after the counts", {{"QOR_CH_FAIL", "truncate table mig_tb_audit_log"}}, {"start"}, 0,
-         {audit + all, report + all, base + all, "Summary total : 3 collections, 3 migrated"}, ""},
-        {"snowflake read", {{"QOR_CH_FAIL", "dateTime64ToSnowflakeID"}}, {"start"}, 0,
-         {audit + all, report + all, base + all, "Summary total : 3 collections, 3 migrated"}, ""},
+         {audit + all, report + all, base + all, "Summary total : 3 collections, 3 migrated"},
+         "mig_tb_audit_log could not be emptied (clickhouse-client exit 210)"},
+        {"snowflake read", {{"QOR_CH_FAIL", "dateTime64ToSnowflakeID"}}, {"start"}, 1,
+         {audit + all, report + all, base + all, "Summary : Snowflake ID hand-off : failed",
+          "Summary total : 3 collections, 3 migrated"}, "", 80, false},
         {"report window load", {{"QOR_CH_FAIL", "INSERT INTO mig_tb_report_data "}, {"QOR_CH_FAIL_CALL", "2"}},
-         {"start"}, 1, {audit + all, report + "failed, staging 41, completed 41", base + all, failed}, ""},
+         {"start"}, 1, {audit + all, report + "failed, staging 41, completed 41", base + all, failed}},
         {"retry's truncate", {{"QOR_CH_FAIL", "truncate table mig_tb_audit_log_completed"}},
-         {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", "Summary total : 1 collection, 1 failed"}, ""},
+         {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed}},
         {"retry's delete", {{"QOR_CH_FAIL", "DELETE FROM tb_audit_log"}}, {"retry", "-t", "tb_audit_log"}, 1,
-         {audit + "failed", "Summary total : 1 collection, 1 failed"}, ""},
+         {audit + "failed", oneFailed}, "", 0},
+        {"wrong MongoDB password", {{"QOR_MONGO_PASSWORD", "other"}}, {"start"}, 1,
+         {audit + "failed", report + "failed", base + "failed", allFailed}, unreadable, 0},
+        {"wrong MongoDB password, retry", {{"QOR_MONGO_PASSWORD", "other"}}, {"retry", "-t", "tb_audit_log"}, 1,
+         {audit + "failed", oneFailed}, "tb_audit_log previous data could not be cleared, migration skipped"},
+        {"wrong MongoDB password, report retry", {{"QOR_MONGO_PASSWORD", "other"}}, {"retry", "-t", "tb_report_data"}, 1,
+         {report + "failed", oneFailed}, "tb_report_data collection could not be read from MongoDB (mongosh exit 1)"},
         {"exporter dies halfway", {{"QOR_MONGOEXPORT_FAIL_AFTER", "30"}}, {"start"}, 1,
          {audit + "failed, staging 30, completed 30", report + "failed, staging 61, completed 61", base + "failed",
-          "Summary total : 3 collections, 3 failed"}, ""},
-        {"disk limit", {}, {"start", "-dl", "1"}, 1, {}, "Disk usage exceeds threshold, stopping migration"},
+          allFailed}, "", 30},
+        {"disk limit", {}, {"start", "-dl", "1"}, 1,
+         {audit + "run stopped", "Summary total : 1 collection, 1 run stopped"},
+         "Disk usage exceeds threshold, stopping migration", 0},
         {"work folder unwritable", {{"block tmp", ""}}, {"start"}, 1,
-         {audit + all, report + all, base + "failed", failed}, ""},
+         {audit + "failed, staging 0, completed 0", report + "failed, staging 0, completed 0", base + "failed", allFailed},
+         "Cannot write the work file " , 0},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
@@ -155,8 +182,38 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         const Result run = box.run(args);
         EXPECT_EQ(run.status, fault.status) << run.out << run.err;
         EXPECT_EQ(run.summary(), fault.summary) << run.out;
-        if (!fault.why.empty()) EXPECT_EQ(run.messages(fault.why).size(), 1u) << run.out;
+        if (!fault.why.empty()) EXPECT_FALSE(run.messages(fault.why).empty()) << run.out;
+        EXPECT_EQ(Engines::get().count("mig_tb_audit_log_completed"), fault.completedLeft);
+        if (fault.args[0] == "retry" && fault.completedLeft == 80) expectMigrated(fault.args[2], 80);
+        EXPECT_EQ(snowflake() != "0", fault.handedOff);
+        EXPECT_EQ(exportConfigs(box), 0u);
     }
+}
+
+TEST(Faults, AGapLeftByAFailedWindowIsFoundByTheNextStartAndFilledByRetry) {
+    Sandbox box;
+    box.collection("tb_report_data", spread(daysAgo(3), daysAgo(1), 80));
+    box.env("QOR_CH_FAIL", "INSERT INTO mig_tb_report_data ");
+    box.env("QOR_CH_FAIL_CALL", "2");
+    ASSERT_EQ(box.run({"start", "-t", "tb_report_data"}).status, 1);
+    box.env("QOR_CH_FAIL", "");
+    const Result again = box.run({"start", "-t", "tb_report_data"});
+    EXPECT_EQ(again.status, 1) << again.out;
+    EXPECT_EQ(again.summary().front(), report + "incomplete, run retry -t tb_report_data");
+    EXPECT_FALSE(again.messages("tb_report_data verification failed : MongoDB ").empty()) << again.out;
+    const Result retry = box.run({"retry", "-t", "tb_report_data"});
+    EXPECT_EQ(retry.status, 0) << retry.out;
+    EXPECT_EQ(retry.summary().front(), report + "migrated after clearing, verified 80, staging 80, completed 80");
+}
+
+TEST(Retry, BaseReportDataKeepsTheRowsOlderThanItsAgeFloor) {
+    Sandbox box;
+    const std::int64_t old = daysAgo(800);
+    box.collection("tb_base_report_data", {old, old + 60, daysAgo(2), daysAgo(1)});
+    ASSERT_EQ(box.run({"start", "-t", "tb_base_report_data", "-s", isoDay(old), "-e", isoDay(old)}).status, 0);
+    const Result retry = box.run({"retry", "-t", "tb_base_report_data"});
+    EXPECT_EQ(retry.status, 0) << retry.out;
+    expectMigrated("tb_base_report_data", 4);
 }
 
 TEST(KilledRun, LeavesItsLockAndPartOfTheRowsAndTheNextRunsRecover) {
@@ -172,16 +229,18 @@ TEST(KilledRun, LeavesItsLockAndPartOfTheRowsAndTheNextRunsRecover) {
     const std::int64_t arrived = Engines::get().count("mig_tb_audit_log_completed");
     EXPECT_LT(arrived, 14000);
     EXPECT_TRUE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
+    EXPECT_EQ(exportConfigs(box), 1u) << "the killed export's password file";
 
     box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
     const Result again = box.run({"start", "-t", "tb_audit_log"});
-    EXPECT_EQ(again.status, 0) << again.out << again.err;
-    EXPECT_EQ(again.summary(), (std::vector<std::string>{"Summary : tb_audit_log : differs from MongoDB",
-                                                         "Summary total : 1 collection, 1 differs from MongoDB"}));
+    EXPECT_EQ(again.status, 1) << again.out << again.err;
+    EXPECT_EQ(again.summary(), (std::vector<std::string>{"Summary : tb_audit_log : incomplete, run retry -t tb_audit_log",
+                                                         "Summary total : 1 collection, 1 incomplete"}));
     EXPECT_EQ(Engines::get().count("mig_tb_audit_log_completed"), arrived);
+    EXPECT_EQ(exportConfigs(box), 0u);
     const Result retry = box.run({"retry", "-t", "tb_audit_log"});
     // The killed run's staging rows are still there: retry clears the completed and target tables only.
-    EXPECT_EQ(retry.summary().front(), "Summary : tb_audit_log : migrated after clearing, staging " +
+    EXPECT_EQ(retry.summary().front(), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
                                            std::to_string(14000 + arrived) + ", completed 14000");
     EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "14000\t14000");
     EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
