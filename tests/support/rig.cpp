@@ -183,16 +183,19 @@ std::string Sandbox::write(const std::string& relative, const std::string& text)
 
 void Sandbox::collection(const std::string& name, const std::vector<std::int64_t>& seconds) const {
     static int counter = 0;
-    std::string lines;
+    std::vector<std::string> lines;
     for (const std::int64_t second : seconds) {
         char oid[25];
         std::snprintf(oid, sizeof oid, "%08llx5f3c2a1b9d%06x", static_cast<unsigned long long>(second), ++counter);
         // Older servers stored merge_seq as text; the tool converts it in the report collections.
-        lines += "{\"_id\":{\"$oid\":\"" + std::string(oid) + "\"},\"create_time\":{\"$date\":\"" + isoUtc(second) +
-                 "\"},\"data_date\":{\"$date\":\"" + isoUtc(second - second % 86400) + "\"},\"merge_seq\":\"" +
-                 std::to_string(counter) + "\"}\n";
+        lines.push_back("{\"_id\":{\"$oid\":\"" + std::string(oid) + "\"},\"create_time\":{\"$date\":\"" +
+                        isoUtc(second) + "\"},\"data_date\":{\"$date\":\"" + isoUtc(second - second % 86400) +
+                        "\"},\"merge_seq\":\"" + std::to_string(counter) + "\"}\n");
     }
-    spill(path("/tevfs/nosql/" + name + ".jsonl"), lines);
+    // Newest first, as the doubles read a collection.
+    std::string text;
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) text += *line;
+    spill(path("/tevfs/nosql/" + name + ".jsonl"), text);
 }
 
 pid_t Sandbox::start(const std::vector<std::string>& args) const {
