@@ -1,7 +1,7 @@
-// One export-and-load step of a whole collection, exactly as a run makes it:
-// prints the seconds between the start and the end of the step and the
-// peak memory of this process. The outside programs are whatever PATH
-// finds (bench/run points it at the test doubles and the chDB stand-in).
+// One export-and-load step of a whole collection and its verification,
+// exactly as a run makes them: prints the seconds of both and the peak
+// memory of this process. The outside programs are whatever PATH finds
+// (bench/run points it at the test doubles and the chDB stand-in).
 // Usage: pipeline_bench COLLECTION
 
 #include <chrono>
@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "migrate/collection_kind.h"
 #include "migrate/movers.h"
+#include "migrate/verify.h"
 #include "peak_memory.h"
 
 namespace {
@@ -24,15 +26,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s COLLECTION\n", argv[0]);
         return 2;
     }
+    RunParameters parameters;
+    parameters.startedAt = realHost().now();
     const OlapMigrator run{
         .mongo = {"127.0.0.1", env("QOR_MONGO_USER", "mongouser"), env("QOR_MONGO_PASSWORD", "mongopass")},
         .clickhouse = {"127.0.0.1", env("QOR_CH_USER", "chuser"), env("QOR_CH_PASSWORD", "chpass")},
+        .parameters = parameters,
         .host = realHost(),
     };
     const auto start = std::chrono::steady_clock::now();
     const bool moved = executeMigrationCommand(run, argv[1], "", "");
-    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
-    std::fprintf(stderr, "seconds=%.3f peak_kib=%ld moved=%d\n", spent.count(), peakResidentKiB(),
-                 moved ? 1 : 0);
-    return moved ? 0 : 1;
+    const auto loaded = std::chrono::steady_clock::now();
+    const bool verified = verifyMigratedSpan(run, kindOf(argv[1]), {}).result == Verification::equal;
+    const std::chrono::duration<double> loading = loaded - start;
+    const std::chrono::duration<double> verifying = std::chrono::steady_clock::now() - loaded;
+    std::fprintf(stderr, "load_seconds=%.3f verify_seconds=%.3f peak_kib=%ld moved=%d verified=%d\n",
+                 loading.count(), verifying.count(), peakResidentKiB(), moved ? 1 : 0, verified ? 1 : 0);
+    return moved && verified ? 0 : 1;
 }
