@@ -238,12 +238,8 @@ std::string completedRowCountSql(std::string_view completedTable) {
 }
 
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span) {
-    return "select count() from " + std::string(completedTable) + " where " + oidCondition(span);
-}
-
-std::string newestCompletedOidSql(std::string_view completedTable, const ObjectIdSpan& span) {
-    return "select max(oid) from " + std::string(completedTable) + " where " +
-           oidCondition({span.lower, span.lowerExclusive, ""});
+    return "select count(), max(oid) from " + std::string(completedTable) + " where " +
+           oidCondition(span);
 }
 
 std::string truncateSql(std::string_view table) {

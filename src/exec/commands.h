@@ -61,9 +61,8 @@ std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
 // How many rows a completed table holds: what "drop" shows before it asks.
 std::string completedRowCountSql(std::string_view completedTable);
-// The completed rows of a span, and the newest one above its lower bound.
+// How many completed rows the span holds, and the newest of them.
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
-std::string newestCompletedOidSql(std::string_view completedTable, const ObjectIdSpan& span);
 std::string truncateSql(std::string_view table);
 std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
                            std::string_view dateTime);

@@ -107,8 +107,19 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
     const std::string endBound = edges.newestTime->substr(0, 10) + " 23:59:59";
     const std::string rangeLine =
         kind.name + " collection mongodb data range : " + endBound + " ~ " + startBound;
+    // Without dates the ObjectId list takes nothing at or below the age
+    // floor, so only what lies above it can be found complete or not.
+    const ObjectIdSpan aboveFloor{.lower = makeObjectIdFromTime(parameters.exportFloorTime()),
+                                  .lowerExclusive = true};
     if (!parameters.retryMode) {
         plan.lines.push_back(rangeLine);
+        if (span.count != 0 && kind.mover == Mover::objectIdList) {
+            plan.lines.push_back(kind.name + " collection all migrations were processed successfull \n");
+            plan.outcome = Outcome::complete;
+            plan.verify = aboveFloor;
+            plan.whenUnequal = Outcome::incomplete;
+            return plan;
+        }
         if (span.count != 0) {
             judgeMigrated(kind, span, edges, plan);
             return plan;
@@ -118,11 +129,9 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
     }
     plan.outcome = Outcome::migrated;
     if (kind.mover == Mover::objectIdList) {
-        // Without dates the list takes everything above the age floor, and a
-        // retry clears no more than that.
+        // A retry clears no more than the list brings back.
         plan.move = Move::objectIdList;
-        plan.verify = ObjectIdSpan{.lower = makeObjectIdFromTime(parameters.exportFloorTime()),
-                                   .lowerExclusive = true};
+        plan.verify = aboveFloor;
         if (parameters.retryMode) plan.clearAbove = parameters.exportFloorTime();
         plan.listedLine = "migration table : " + kind.name + ", range : " +
                           formatTime(parameters.startedAt, dateTimePattern) + " ~ " +

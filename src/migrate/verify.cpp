@@ -24,21 +24,20 @@ VerifiedSpan unreadable(const CollectionKind& kind, const std::string& why) {
 VerifiedSpan verifyMigratedSpan(const OlapMigrator& run, const CollectionKind& kind,
                                 ObjectIdSpan span) {
     if (!isBound(span.lower) || !isBound(span.upper)) return unreadable(kind, "no ObjectId bound");
+    // One query gives the rows and, for a span without an upper bound, the
+    // newest of them, which then bounds what MongoDB is asked for.
+    const QueryResult completed =
+        getClickHouseQueryResult(run.clickhouse, completedCountSql(kind.completedTable, span), run.host);
+    if (completed.failed()) return unreadable(kind, completed.failure());
+    const std::optional<std::int64_t> rows =
+        completed.fields.empty() ? std::nullopt : countOf(completed.fields.front());
     if (span.upper.empty()) {
-        const QueryResult newest =
-            getClickHouseQueryResult(run.clickhouse, newestCompletedOidSql(kind.completedTable, span), run.host);
-        if (newest.failed()) return unreadable(kind, newest.failure());
-        span.upper = newest.fields.empty() ? "" : removeNewlines(newest.fields.front());
-        if (!isObjectIdText(span.upper)) span.upper = makeLastObjectIdOfTime(run.parameters.startedAt);
+        const std::string newest = completed.fields.size() < 2 ? "" : removeNewlines(completed.fields[1]);
+        span.upper = isObjectIdText(newest) ? newest : makeLastObjectIdOfTime(run.parameters.startedAt);
     }
     const CommandOutput mongo = executeCommand(countDocumentsCommand(run.mongo, kind.name, span), run.host);
     if (mongo.failed()) return unreadable(kind, mongo.failure());
-    const QueryResult clickhouse =
-        getClickHouseQueryResult(run.clickhouse, completedCountSql(kind.completedTable, span), run.host);
-    if (clickhouse.failed()) return unreadable(kind, clickhouse.failure());
     const std::optional<std::int64_t> documents = countOf(mongo.text);
-    const std::optional<std::int64_t> rows =
-        clickhouse.fields.empty() ? std::nullopt : countOf(clickhouse.fields.front());
     if (!documents || !rows) return unreadable(kind, "a count that is not a number");
     if (*documents == *rows) {
         LOG_AS(kind.loggedAs, kind.name, " verified : ", *documents, " documents");

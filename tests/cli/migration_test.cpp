@@ -214,6 +214,8 @@ TEST(Retry, BaseReportDataKeepsTheRowsOlderThanItsAgeFloor) {
     const Result retry = box.run({"retry", "-t", "tb_base_report_data"});
     EXPECT_EQ(retry.status, 0) << retry.out;
     expectMigrated("tb_base_report_data", 4);
+    const Result again = box.run({"start", "-t", "tb_base_report_data"});
+    EXPECT_EQ(again.summary().front(), "Summary : tb_base_report_data : complete, verified 2") << again.out;
 }
 
 TEST(KilledRun, LeavesItsLockAndPartOfTheRowsAndTheNextRunsRecover) {

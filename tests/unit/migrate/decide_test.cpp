@@ -57,6 +57,7 @@ TEST(Decide, OnePlanPerStateAndParameters) {
         {"report range", "tb_report_data", false, Oldest::older, false, "2024-01-01", "2024-01-31", Outcome::migrated, Move::windows},
         {"base report", "tb_base_report_data", false, Oldest::older, false, "", "", Outcome::migrated, Move::objectIdList},
         {"base report range", "tb_base_report_data", true, Oldest::older, false, "2024-04-01", "2024-04-02", Outcome::migrated, Move::objectIdList},
+        {"base report above its floor", "tb_base_report_data", true, Oldest::older, false, "", "", Outcome::complete, Move::nothing},
     };
     for (const auto& c : cases) {
         RunParameters parameters;

@@ -41,7 +41,7 @@ TEST(Guards, AMigratedGeneralCollectionSettlesThenWaits) {
                     {"limit(1)", {"[ { _id: ObjectId('659200800000000000000000') } ]\n", 0}},
                     {"SELECT count()", {"0\t1\n", 0}},
                     {"countDocuments", {"1\n", 0}},
-                    {"select count() from", {"1\n", 0}}};
+                    {"select count(), max(oid)", {"1\t659200800000000000000000\n", 0}}};
     const Host host = fake.host();
     OlapMigrator run = runOn(host);
     generalTableMigration(run);
