@@ -1,7 +1,7 @@
 #pragma once
 // A Host that answers from memory: the first scripted fragment found in a
-// command gives its printed text and exit code; everything run and every
-// pause is recorded. No child process, no sleep.
+// command gives its printed text and exit code; every pause is recorded.
+// No child process, no sleep.
 
 #include <map>
 #include <string>
@@ -11,7 +11,6 @@
 
 struct FakeHost {
     std::map<std::string, std::pair<std::string, int>> answers;  // fragment -> (stdout, exit)
-    std::vector<std::string> commands;
     std::vector<unsigned> sleeps;
     std::int64_t clock = 1'700'000'000;
 
@@ -19,7 +18,6 @@ struct FakeHost {
         Host h;
         h.readOutput = [this](const ShellCommand& command, std::size_t,
                               const std::function<void(std::string_view)>& onPiece) {
-            commands.push_back(command.text);
             for (const auto& [fragment, answer] : answers) {
                 if (command.text.find(fragment) == std::string::npos) continue;
                 if (!answer.first.empty()) onPiece(answer.first);
@@ -27,12 +25,8 @@ struct FakeHost {
             }
             return childStatusFromWait(0);
         };
-        h.run = [this](const ShellCommand& command) {
-            commands.push_back(command.text);
-            return childStatusFromWait(0);
-        };
-        h.runPipeline = [this](const ShellCommand& producer, const ShellCommand& consumer) {
-            commands.push_back(producer.text + " | " + consumer.text);
+        h.run = [](const ShellCommand&) { return childStatusFromWait(0); };
+        h.runPipeline = [](const ShellCommand&, const ShellCommand&) {
             return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
         };
         h.now = [this] { return clock; };

@@ -50,21 +50,3 @@ TEST(Options, TuningRefusesOrRepairs) {
         EXPECT_EQ(parameters.interval, c.interval);
     }
 }
-
-TEST(Options, DatesBothOrNeitherInOrder) {
-    const struct {
-        const char* start;
-        const char* end;
-        bool accepted;
-    } cases[] = {
-        {"", "", true},          {"2025-01-01", "2025-01-01", true},
-        {"2025-01-01", "", false}, {"2025-1-01", "2025-01-02", false},
-        {"2025-01-31", "2025-01-01", false},
-    };
-    for (const auto& c : cases) {
-        RunParameters parameters;
-        parameters.startTime = c.start;
-        parameters.endTime = c.end;
-        EXPECT_EQ(passesDateCheck(parameters), c.accepted) << c.start << " " << c.end;
-    }
-}

@@ -72,20 +72,6 @@ TEST(Decide, OnePlanPerStateAndParameters) {
     }
 }
 
-TEST(Decide, BoundsTakeInTheLastSecondOfTheRange) {
-    RunParameters range;
-    range.startTime = "2024-01-01";
-    range.endTime = "2024-01-31";
-    const Plan general = decide(kindOf("tb_j4_alert_log"), migrated(false), edgesOf(Oldest::older), range);
-    EXPECT_EQ(general.lowerOid, makeObjectIdFromTime(convertToTimestamp("2024-01-01 00:00:00")));
-    EXPECT_EQ(general.upperOid, makeLastObjectIdOfTime(convertToTimestamp("2024-01-31 23:59:59")));
-
-    const Plan report = decide(kindOf("tb_report_data"), migrated(false), edgesOf(Oldest::older), {});
-    EXPECT_EQ(report.newest, convertToTimestamp("2024-03-02 23:59:59"));
-    EXPECT_EQ(report.oldest, convertToTimestamp("2024-03-01 00:00:00"));
-    EXPECT_EQ(report.closingLine, "migration table : tb_report_data, range : 2024-03-02 23:59:59 ~  ALL");
-}
-
 TEST(Decide, RetryClearsUpToTheNewestDocumentAfterItIsRead) {
     RunParameters retry;
     retry.retryMode = true;

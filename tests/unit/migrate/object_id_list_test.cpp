@@ -1,36 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "migrate/object_id_list.h"
-
-namespace {
-std::string scratch(const char* name) { return ::testing::TempDir() + name; }
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-}  // namespace
-
-TEST(ObjectIdList, ExtractsTheIdOfEveryLineThatHasOne) {
-    const std::string input = scratch("oid_temp.txt");
-    const std::string output = scratch("oid_list.txt");
-    std::ofstream(input) << "{\"_id\":{\"$oid\":\"659200800000000000000002\"}}\n"
-                         << "no id here\n"
-                         << "{\"_id\":{\"$oid\":\"65920080000000000000000\n"
-                         << "{\"_id\":{\"$oid\":\"659200800000000000000001\"}}";
-    EXPECT_EQ(extractObjectIds(input, output), 4);
-    EXPECT_EQ(readFile(output), "659200800000000000000002\n659200800000000000000001\n");
-    EXPECT_EQ(extractObjectIds(scratch("missing.txt"), output), 0);
-    EXPECT_EQ(readFile(output), "");
-    EXPECT_EQ(extractObjectIds(input, scratch("no/such/dir/list.txt")), -1);
-    std::remove(input.c_str());
-}
 
 TEST(ObjectIdList, BatchesRunNewestFirstAndSkipEmptyLines) {
     const struct {

@@ -22,13 +22,6 @@ TEST(Dates, ReadDateTimesAsUtcWhateverTheZone) {
     unsetenv("TZ");
 }
 
-TEST(Dates, AcceptOnlyTheWholeDateForm) {
-    EXPECT_TRUE(isValidDate("2025-01-01"));
-    EXPECT_TRUE(isValidDate("2025-13-45"));
-    for (const char* bad : {"2025-1-01", "2025/01/01", "x2025-01-01", "2025-01-01 ", ""})
-        EXPECT_FALSE(isValidDate(bad)) << bad;
-}
-
 TEST(Dates, ObjectIdsBoundWholeSeconds) {
     EXPECT_EQ(makeObjectIdFromTime(1704067200), "659200800000000000000000");
     EXPECT_EQ(makeLastObjectIdOfTime(1704067200), "65920080ffffffffffffffff");

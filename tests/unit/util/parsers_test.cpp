@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "util/catalogue.h"
 #include "util/parsers.h"
 
 using Pieces = std::vector<std::string>;
@@ -37,10 +36,4 @@ TEST(Parsers, LeadingNumbersOrAnError) {
     EXPECT_THROW(parseLeadingInt64("99999999999999999999"), std::out_of_range);
     EXPECT_EQ(readLeadingInt64("12h"), 12);
     EXPECT_EQ(readLeadingInt64("fifty"), std::nullopt);
-}
-
-TEST(Catalogue, NamesInClickHouseRenameTheFirstJ4Only) {
-    EXPECT_EQ(toOlapTableName("tb_audit_log"), "tb_audit_log");
-    EXPECT_EQ(completedTableName("tb_j4_alert_log"), "mig_tb_zq_alert_log_completed");
-    EXPECT_EQ(stagingTableName("j4_j4"), "mig_zq_j4");
 }
