@@ -18,7 +18,7 @@ CollectionKind kindOf(const std::string& collection) {
         return kind;
     }
     kind.timeField = baseReport ? EdgeField::dataDate : EdgeField::createTime;
-    kind.mover = baseReport ? Mover::objectIdList : Mover::windows;
+    kind.mover = baseReport ? Move::objectIdList : Move::windows;
     kind.clearingTimeExpression = "toUnixTimestamp(toDateTime(create_time, 'UTC'))";
     kind.loggedAs = "reportTableMigration";
     return kind;

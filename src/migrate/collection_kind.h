@@ -7,7 +7,9 @@
 
 #include "exec/commands.h"
 
-enum class Mover {
+// How data moves; a collection's kind names the one it moves by.
+enum class Move {
+    nothing,
     pipeline,      // one export-and-load, whole or between two ObjectIds
     windows,       // one export-and-load per window of `interval` hours
     objectIdList,  // the ids exported first, then loaded a batch at a time
@@ -22,7 +24,7 @@ struct CollectionKind {
     // by the report pass; all others by the time in their ObjectIds.
     bool isReport = false;
     EdgeField timeField = EdgeField::objectId;
-    Mover mover = Mover::pipeline;
+    Move mover = Move::pipeline;
     // Seconds since the epoch of each target-table row, for clearing.
     std::string_view clearingTimeExpression;
     // Operators know each pass's lines by its name, whichever step writes them.

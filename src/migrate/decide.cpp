@@ -36,17 +36,7 @@ void moveSpan(const CollectionKind& kind, std::int64_t newest, std::int64_t olde
     plan.upperOid = makeLastObjectIdOfTime(newest);
     plan.lowerOid = makeObjectIdFromTime(oldest);
     plan.verify = ObjectIdSpan{.lower = plan.lowerOid, .upper = plan.upperOid};
-    switch (kind.mover) {
-        case Mover::pipeline:
-            plan.move = Move::pipeline;
-            break;
-        case Mover::windows:
-            plan.move = Move::windows;
-            break;
-        case Mover::objectIdList:
-            plan.move = Move::objectIdList;
-            break;
-    }
+    plan.move = kind.mover;
 }
 
 Plan decideDateRange(const CollectionKind& kind, const MigratedSpan& span,
@@ -113,7 +103,7 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
                                   .lowerExclusive = true};
     if (!parameters.retryMode) {
         plan.lines.push_back(rangeLine);
-        if (span.count != 0 && kind.mover == Mover::objectIdList) {
+        if (span.count != 0 && kind.mover == Move::objectIdList) {
             plan.lines.push_back(kind.name + " collection all migrations were processed successfull \n");
             plan.outcome = Outcome::complete;
             plan.verify = aboveFloor;
@@ -128,7 +118,7 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
         plan.linesAfterClearing.push_back(rangeLine);
     }
     plan.outcome = Outcome::migrated;
-    if (kind.mover == Mover::objectIdList) {
+    if (kind.mover == Move::objectIdList) {
         // A retry clears no more than the list brings back.
         plan.move = Move::objectIdList;
         plan.verify = aboveFloor;

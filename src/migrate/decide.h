@@ -22,12 +22,6 @@ struct MongoEdges {
     std::optional<std::string> newestTime;
 };
 
-enum class Move {
-    nothing,
-    pipeline,      // one export-and-load between `lowerOid` and `upperOid` (empty: unbounded)
-    windows,       // windows from `newest` down to `oldest`
-    objectIdList,  // the ids between `lowerOid` and `upperOid`, or above the age floor
-};
 
 struct Plan {
     // The record of a plan carried out without a failure.
@@ -40,7 +34,7 @@ struct Plan {
     std::optional<std::int64_t> clearAbove;
     std::vector<std::string> linesAfterClearing;
     Move move = Move::nothing;
-    std::string upperOid;
+    std::string upperOid;  // bounds of a pipeline or an ObjectId list; empty: unbounded
     std::string lowerOid;
     std::int64_t newest = 0;  // epoch seconds, both inclusive
     std::int64_t oldest = 0;
