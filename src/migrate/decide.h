@@ -22,7 +22,6 @@ struct MongoEdges {
     std::optional<std::string> newestTime;
 };
 
-
 struct Plan {
     // The record of a plan carried out without a failure.
     Outcome outcome = Outcome::failed;
@@ -36,7 +35,7 @@ struct Plan {
     Move move = Move::nothing;
     std::string upperOid;  // bounds of a pipeline or an ObjectId list; empty: unbounded
     std::string lowerOid;
-    std::int64_t newest = 0;  // epoch seconds, both inclusive
+    std::int64_t newest = 0;  // epoch seconds of the windows, both inclusive
     std::int64_t oldest = 0;
     std::string listedLine;   // logged once the ObjectId list holds ids
     std::string closingLine;  // logged after the data moved
