@@ -28,12 +28,12 @@ int main(int argc, char** argv) {
     hidePasswordArguments(argc, argv);
     // Asking what the tool is must work on any host, so it is answered
     // before the server's configuration is looked for.
-    const std::string first = arguments.empty() ? "" : arguments.front();
-    if (first == "--help" || first == "-h") {
+    const CommandLine commandLine = scanArguments(arguments);
+    if (commandLine.help) {
         writeHelp();
         return 0;
     }
-    if (first == "--version") {
+    if (commandLine.version) {
         std::cout << "qorolapmigrate 1.1.1" << std::endl;
         return 0;
     }
@@ -43,8 +43,6 @@ int main(int argc, char** argv) {
         writeUsage();
         return 1;
     }
-
-    const CommandLine commandLine = scanArguments(arguments);
     applyOverrides(commandLine, settings);
     const std::optional<Invocation> invocation = readInvocation(commandLine);
     if (!invocation) return 1;

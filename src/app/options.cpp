@@ -50,6 +50,14 @@ CommandLine scanArguments(const std::vector<std::string>& arguments) {
             commandLine.dryRun = true;
             continue;
         }
+        if (arguments[i] == "--help" || arguments[i] == "-h") {
+            commandLine.help = true;
+            continue;
+        }
+        if (arguments[i] == "--version") {
+            commandLine.version = true;
+            continue;
+        }
         for (const auto& [name, member] : optionTable()) {
             if (arguments[i] != name) continue;
             if (i + 1 < arguments.size()) {

@@ -29,6 +29,10 @@ struct CommandLine {
     std::string olapUser;
     std::string olapPassword;
     bool dryRun = false;
+    // Asked anywhere on the line, not as an option's value: answered instead
+    // of running anything, so "start --help" never starts a migration.
+    bool help = false;
+    bool version = false;
 };
 
 // What the command line asks for, once its numbers are read.

@@ -14,6 +14,8 @@ TEST(Options, ScanTakesTheNextArgumentAsTheValue) {
     EXPECT_EQ(line.product, "");
     EXPECT_EQ(line.batchCount, "7");
     EXPECT_EQ(line.startTime, "");
+    EXPECT_TRUE(scanArguments({"start", "--help"}).help);
+    EXPECT_FALSE(scanArguments({"start", "-t", "--help"}).help);
 }
 
 TEST(Options, NumbersAreReadOrRefused) {
