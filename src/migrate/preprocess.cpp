@@ -27,10 +27,10 @@ Preprocessing executeReportTypePreprocessCommand(const OlapMigrator& run) {
     bool allConverted = true;
     for (const std::string_view name : convertedCollections) {
         LOG(name, " collection type preprocessing start");
-        const ChildStatus status = run.host.run(mergeSeqConversionCommand(run.mongo, name));
+        const CallStatus converted{run.host.run(mergeSeqConversionCommand(run.mongo, name)), "mongosh"};
         LOG(name, " collection type preprocessing end");
-        if (!status.succeeded()) {
-            LOG(name, " collection type preprocessing failed");
+        if (converted.failed()) {
+            LOG(name, " collection type preprocessing failed (", converted.failure(), ")");
             allConverted = false;
         }
     }
