@@ -1,7 +1,7 @@
 #pragma once
 // The one seam between the tool and the machine it runs on: child processes,
 // the clock, sleeping and file-system figures. Everything above it decides;
-// everything below it only does. Tests hand the context a Host whose members
+// everything below it only does. Tests hand the run a Host whose members
 // answer from memory, so guards and loops run without children or sleeps.
 
 #include <cstdint>
