@@ -113,30 +113,27 @@ CollectionSizes checkCollectionSize(const ProductCatalogue& catalogue, const Mon
     writeReportLine(separator);
     writeReportLine("MongoDB collection size check start");
     forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
-        const std::string checked = name + " collection size check : ";
+        SizeEntry entry{name};
+        bool emptyReply = false;
         if (!isAcceptableCollectionName(name)) {
-            writeReportLine(checked + "unreadable (refused name)");
-            ++sizes.unsized;
-            return;
+            entry.unreadable = "unreadable (refused name)";
+        } else {
+            const CommandOutput reply = executeCommand(storageSizeCommand(login, name), machine);
+            const std::optional<std::uint64_t> size = readStorageSize(reply.text);
+            emptyReply = !reply.failed() && reply.text.empty();
+            if (reply.failed()) entry.unreadable = "unreadable (" + reply.failure() + ")";
+            else if (!emptyReply && !size) entry.unreadable = "unreadable reply";
+            entry.size = size.value_or(0);
         }
-        const CommandOutput reply = executeCommand(storageSizeCommand(login, name), machine);
-        const std::optional<std::uint64_t> size = readStorageSize(reply.text);
-        if (reply.failed() || (!reply.text.empty() && !size)) {
-            writeReportLine(checked + (reply.failed() ? "unreadable (" + reply.failure() + ")"
-                                                      : "unreadable reply"));
-            entries.push_back({name, 0});
-            ++sizes.unsized;
-            return;
-        }
-        if (!size) {
-            writeReportLine(checked + "0 B");
-            entries.push_back({name, 0});
-            return;
-        }
-        writeReportLine(checked + sizeWithBytes(*size));
-        entries.push_back({name, *size});
-        total = saturatingAdd(total, *size);
-        sizes.largest = std::max(sizes.largest, *size);
+        // An empty reply of a program that ended well still counts as 0.
+        writeReportLine(name + " collection size check : " +
+                        (!entry.unreadable.empty() ? entry.unreadable
+                         : emptyReply               ? "0 B"
+                                                    : sizeWithBytes(entry.size)));
+        sizes.unsized += entry.unreadable.empty() ? 0 : 1;
+        total = saturatingAdd(total, entry.size);
+        sizes.largest = std::max(sizes.largest, entry.size);
+        entries.push_back(std::move(entry));
     });
     writeReportLine(separator);
 
@@ -144,7 +141,8 @@ CollectionSizes checkCollectionSize(const ProductCatalogue& catalogue, const Mon
                      [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
     writeReportLine("\n[Sorted Collections]");
     for (const SizeEntry& entry : entries) {
-        writeReportLine(entry.name + " collection size check : " + sizeWithBytes(entry.size));
+        writeReportLine(entry.name + " collection size check : " +
+                        (entry.unreadable.empty() ? sizeWithBytes(entry.size) : entry.unreadable));
     }
     writeReportLine("MongoDB collection size check end");
     writeReportLine(separator);

@@ -14,6 +14,7 @@
 struct SizeEntry {
     std::string name;
     std::uint64_t size = 0;  // bytes
+    std::string unreadable;  // why the size could not be read; empty when it was
 };
 
 // "117.74 MB": binary units, which is how the disks are sold to operators here.
