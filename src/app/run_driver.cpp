@@ -85,8 +85,7 @@ int migrate(OlapMigrator& run) {
         }
     } catch (...) {
         LOG_AS("main", "Error: ", describeCurrentError());
-        for (const std::string& line : runSummaryLines(run.report)) LOG_AS("main", line);
-        return 1;
+        run.report.stop();
     }
     for (const std::string& line : runSummaryLines(run.report)) LOG_AS("main", line);
     if (run.report.stopped()) return 1;
