@@ -44,8 +44,8 @@ std::int32_t exportObjectIdList(const OlapMigrator& run, const std::string& coll
                                   makeObjectIdFromTime(run.parameters.exportFloorTime()),
                                   config.path()),
         run.host);
-    if (!exported.status.succeeded()) {
-        LOG(collection, " ObjectId list export failed (mongoexport exit ", exported.status.code, ")");
+    if (exported.failed()) {
+        LOG(collection, " ObjectId list export failed (", exported.failure(), ")");
         return -1;
     }
     return extractObjectIds(tempFile, listFile);
