@@ -34,7 +34,7 @@ inline constexpr std::string_view memoryTrackingSql =
 
 namespace {
 constexpr std::string_view mongoshPrefix = "mongosh %s:8825/qornosql --quiet --eval ";
-constexpr std::string_view oldestObjectIdScript =
+constexpr std::string_view edgeObjectIdScript =
     "\"db.%s.find({}, {_id: 1}).sort({_id: %d}).limit(1)\"";
 constexpr std::string_view objectIdTimeScript =
     "\"db.%s.find().sort({ _id: %d }).limit(1).forEach(doc => print(doc._id.getTimestamp()))\"";
@@ -130,8 +130,8 @@ std::string_view edgeTimeScript(EdgeField field) {
 }
 }  // namespace
 
-ShellCommand oldestObjectIdCommand(const MongoLogin& login, std::string_view collection) {
-    return mongoshCommand(login, sortedScript(oldestObjectIdScript, collection, 1));
+ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view collection, int direction) {
+    return mongoshCommand(login, sortedScript(edgeObjectIdScript, collection, direction));
 }
 
 ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,

@@ -26,7 +26,8 @@ struct ObjectIdSpan {
 
 // --- MongoDB shell (mongosh HOST:8825/qornosql --quiet --eval "db.auth(U, process.env.…); …")
 inline constexpr const char* mongoPasswordVariable = "QOROLAPMIGRATE_MONGO_PASSWORD";
-ShellCommand oldestObjectIdCommand(const MongoLogin& login, std::string_view collection);
+// The oldest (1) or newest (-1) `_id` of the collection.
+ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view collection, int direction);
 ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
                              int direction);
 ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection);

@@ -60,9 +60,3 @@ std::string insideDoubleQuotes(std::string_view value) {
 bool isAcceptableCollectionName(std::string_view name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), isCollectionNameCharacter);
 }
-
-bool isObjectIdText(std::string_view text) {
-    return text.size() == 24 && std::all_of(text.begin(), text.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
-}

@@ -25,7 +25,3 @@ std::string insideDoubleQuotes(std::string_view value);
 // Collection names go into JavaScript and JSON where shell quoting cannot
 // help, so only A-Z a-z 0-9 _ . - are accepted (and not empty).
 bool isAcceptableCollectionName(std::string_view name);
-
-// 24 lowercase hexadecimal digits: the only ObjectId text put into a script
-// or a query, wherever it was read from.
-bool isObjectIdText(std::string_view text);

@@ -1,6 +1,7 @@
 #include "migrate/collection_kind.h"
 
 #include "util/catalogue.h"
+#include "util/dates.h"
 
 CollectionKind kindOf(const std::string& collection) {
     CollectionKind kind;
@@ -22,4 +23,17 @@ CollectionKind kindOf(const std::string& collection) {
     kind.clearingTimeExpression = "toUnixTimestamp(toDateTime(create_time, 'UTC'))";
     kind.loggedAs = "reportTableMigration";
     return kind;
+}
+
+ObjectIdSpan verifiedSpan(const CollectionKind& kind, const std::string& oldestOid,
+                          const RunParameters& parameters) {
+    if (parameters.hasDateRange()) {
+        return {.lower = makeObjectIdFromTime(convertToTimestamp(parameters.startTime + " 00:00:00")),
+                .upper = makeLastObjectIdOfTime(convertToTimestamp(parameters.endTime + " 23:59:59"))};
+    }
+    // Without dates the ObjectId list takes nothing at or below the age
+    // floor, so only what lies above it can be found complete or not.
+    if (kind.mover == Move::objectIdList)
+        return {.lower = makeObjectIdFromTime(parameters.exportFloorTime()), .lowerExclusive = true};
+    return {.lower = oldestOid};
 }

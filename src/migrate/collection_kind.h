@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "exec/commands.h"
+#include "migrate/run.h"
 
 // How data moves; a collection's kind names the one it moves by.
 enum class Move {
@@ -35,3 +36,11 @@ struct CollectionKind {
 };
 
 CollectionKind kindOf(const std::string& collection);
+
+// The span whose documents must all be in ClickHouse, each once, for the
+// collection to count as migrated: the requested days; without dates the
+// whole collection from its oldest document `oldestOid` on (for the
+// ObjectId-list kind, what lies above the age floor), with no upper bound:
+// the counting ends it at the newest row ClickHouse holds.
+ObjectIdSpan verifiedSpan(const CollectionKind& kind, const std::string& oldestOid,
+                          const RunParameters& parameters);

@@ -24,14 +24,33 @@ Read readEdgeTime(const OlapMigrator& run, const CollectionKind& kind, int direc
     return time ? Read::done : Read::unreadableTime;
 }
 
+// The oldest (1) or newest (-1) `_id`; empty when the collection is empty.
+Read readEdgeObjectId(const OlapMigrator& run, const CollectionKind& kind, int direction,
+                      std::string& oid) {
+    const CommandOutput printed =
+        executeCommand(edgeObjectIdCommand(run.mongo, kind.name, direction), run.host);
+    if (printed.failed()) return readFailed(kind, printed);
+    const std::string line = removeNewlines(printed.text);
+    if (line.empty()) return Read::done;
+    const std::optional<std::string> id = objectIdIn(line);
+    if (!id) {
+        LOG_AS(kind.loggedAs, kind.name, " collection could not be read from MongoDB (no ObjectId in \"",
+               line, "\")");
+        return Read::failed;
+    }
+    oid = *id;
+    return Read::done;
+}
+
 Read readEdges(const OlapMigrator& run, const CollectionKind& kind, MongoEdges& edges) {
-    const CommandOutput oldest = executeCommand(oldestObjectIdCommand(run.mongo, kind.name), run.host);
-    if (oldest.failed()) return readFailed(kind, oldest);
-    edges.oldestDocument = removeNewlines(oldest.text);
+    const Read oldest = readEdgeObjectId(run, kind, 1, edges.oldestOid);
+    if (oldest != Read::done) return oldest;
     const RunParameters& parameters = run.parameters;
     const bool datedByField = kind.timeField != EdgeField::objectId;
-    if (parameters.hasDateRange() || edges.oldestDocument.empty()) return Read::done;
+    if (parameters.hasDateRange() || edges.oldestOid.empty()) return Read::done;
     if (!datedByField && !parameters.retryMode) return Read::done;
+    const Read newest = readEdgeObjectId(run, kind, -1, edges.newestOid);
+    if (newest != Read::done) return newest;
     if (datedByField) {
         const Read read = readEdgeTime(run, kind, 1, edges.oldestTime);
         if (read != Read::done) return read;

@@ -16,7 +16,7 @@ std::string migratedSpanText(const MigratedSpan& span) {
 void judgeMigrated(const CollectionKind& kind, const MigratedSpan& span, const MongoEdges& edges,
                    Plan& plan) {
     plan.whenUnequal = Outcome::incomplete;
-    if (edges.oldestDocument.find(span.firstOid) != std::string::npos) {
+    if (!span.firstOid.empty() && span.firstOid <= edges.oldestOid) {
         plan.lines.push_back(kind.name + " collection all migrations were processed " +
                              (kind.isReport ? "successfull \n" : "successfully \n"));
         plan.outcome = Outcome::complete;
@@ -136,7 +136,7 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
 
 Plan decide(const CollectionKind& kind, const MigratedSpan& span, const MongoEdges& edges,
             const RunParameters& parameters) {
-    if (edges.oldestDocument.empty()) {
+    if (edges.oldestOid.empty()) {
         Plan plan;
         plan.lines.push_back(kind.name + " collection size is zero. continue\n");
         plan.outcome = Outcome::empty;

@@ -14,7 +14,10 @@
 #include "migrate/run_report.h"
 
 struct MongoEdges {
-    std::string oldestDocument;  // the oldest `_id` as the shell printed it; empty: no document
+    std::string oldestOid;  // the oldest `_id`; empty: the collection holds no document
+    // The newest `_id`, read when the plan may reach beyond its dating field's
+    // days: the windows of a report collection and the clearing of a retry.
+    std::string newestOid;
     // "YYYY-MM-DD HH:MM:SS" of the dating field, read when a run without
     // dates needs them: both edges for report collections, the newest one as
     // the clearing cutoff of a retry. Nothing when MongoDB printed nothing.

@@ -1,19 +1,12 @@
 #include "migrate/verify.h"
 
-#include "exec/runners.h"
-#include "exec/shell_quote.h"
+#include "exec/span_counts.h"
 #include "util/dates.h"
-#include "util/log.h"
 #include "util/parsers.h"
+#include "util/log.h"
 
 namespace {
 bool isBound(const std::string& oid) { return oid.empty() || isObjectIdText(oid); }
-
-std::optional<std::int64_t> countOf(const std::string& reply) {
-    const std::optional<std::int64_t> count = readLeadingInt64(reply);
-    if (!count || *count < 0) return std::nullopt;
-    return count;
-}
 
 VerifiedSpan unreadable(const CollectionKind& kind, const std::string& why) {
     LOG_AS(kind.loggedAs, kind.name, " could not be verified (", why, ")");
@@ -26,24 +19,17 @@ VerifiedSpan verifyMigratedSpan(const OlapMigrator& run, const CollectionKind& k
     if (!isBound(span.lower) || !isBound(span.upper)) return unreadable(kind, "no ObjectId bound");
     // One query gives the rows and, for a span without an upper bound, the
     // newest of them, which then bounds what MongoDB is asked for.
-    const QueryResult completed =
-        getClickHouseQueryResult(run.clickhouse, completedCountSql(kind.completedTable, span), run.host);
-    if (completed.failed()) return unreadable(kind, completed.failure());
-    const std::optional<std::int64_t> rows =
-        completed.fields.empty() ? std::nullopt : countOf(completed.fields.front());
-    if (span.upper.empty()) {
-        const std::string newest = completed.fields.size() < 2 ? "" : removeNewlines(completed.fields[1]);
-        span.upper = isObjectIdText(newest) ? newest : makeLastObjectIdOfTime(run.parameters.startedAt);
+    const CompletedRows rows = countCompletedRows(run.clickhouse, kind.completedTable, span, run.host);
+    if (!rows.count) return unreadable(kind, rows.why);
+    if (span.upper.empty())
+        span.upper = rows.newest.empty() ? makeLastObjectIdOfTime(run.parameters.startedAt) : rows.newest;
+    const SideCount documents = countDocuments(run.mongo, kind.name, span, run.host);
+    if (!documents.count) return unreadable(kind, documents.why);
+    if (*documents.count == *rows.count) {
+        LOG_AS(kind.loggedAs, kind.name, " verified : ", *documents.count, " documents");
+        return {Verification::equal, *documents.count};
     }
-    const CommandOutput mongo = executeCommand(countDocumentsCommand(run.mongo, kind.name, span), run.host);
-    if (mongo.failed()) return unreadable(kind, mongo.failure());
-    const std::optional<std::int64_t> documents = countOf(mongo.text);
-    if (!documents || !rows) return unreadable(kind, "a count that is not a number");
-    if (*documents == *rows) {
-        LOG_AS(kind.loggedAs, kind.name, " verified : ", *documents, " documents");
-        return {Verification::equal, *documents};
-    }
-    LOG_AS(kind.loggedAs, kind.name, " verification failed : MongoDB ", *documents,
-           ", ClickHouse ", *rows);
-    return {Verification::unequal, *documents};
+    LOG_AS(kind.loggedAs, kind.name, " verification failed : MongoDB ", *documents.count,
+           ", ClickHouse ", *rows.count);
+    return {Verification::unequal, *documents.count};
 }

@@ -47,6 +47,21 @@ ProductCatalogue parseSectionList(const std::string& text) {
     return catalogue;
 }
 
+bool isObjectIdText(std::string_view text) {
+    return text.size() == 24 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+std::optional<std::string> objectIdIn(std::string_view line) {
+    constexpr std::string_view opening = "ObjectId('";
+    const std::size_t start = line.find(opening);
+    if (start == std::string_view::npos) return std::nullopt;
+    const std::string_view id = line.substr(start + opening.size(), 24);
+    if (!isObjectIdText(id) || line.substr(start + opening.size() + 24, 2) != "')") return std::nullopt;
+    return std::string(id);
+}
+
 std::string removeNewlines(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
     return text;

@@ -19,6 +19,14 @@ std::vector<std::string> splitByTab(const std::string& text);
 // comments; blanks, tabs and carriage returns are removed wherever they stand.
 ProductCatalogue parseSectionList(const std::string& text);
 
+// 24 lowercase hexadecimal digits: the only ObjectId text put into a script
+// or a query, wherever it was read from.
+bool isObjectIdText(std::string_view text);
+
+// The ObjectId of a shell line such as "[ { _id: ObjectId('65e1a7…') } ]":
+// the 24 lowercase hex digits between "ObjectId('" and "')", or nothing.
+std::optional<std::string> objectIdIn(std::string_view line);
+
 // Every '\n' anywhere in the text removed.
 std::string removeNewlines(std::string text);
 

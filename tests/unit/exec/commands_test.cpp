@@ -73,7 +73,7 @@ TEST_F(StubPrograms, EveryBuilderHandsOverHostileValuesIntact) {
         const std::string password = value + "#pw";
         const MongoLogin mongo{value, value, password};
         for (const ShellCommand& command :
-             {oldestObjectIdCommand(mongo, "tb_a"), storageSizeCommand(mongo, "tb_a"),
+             {edgeObjectIdCommand(mongo, "tb_a", 1), storageSizeCommand(mongo, "tb_a"),
               dropCollectionCommand(mongo, "tb_a"), mergeSeqConversionCommand(mongo, "tb_a"),
               edgeTimeCommand(mongo, "tb_a", EdgeField::dataDate, -1),
               countDocumentsCommand(mongo, "tb_a", {"659200800000000000000000", true, ""})}) {

@@ -23,9 +23,7 @@ enum class Oldest { none, migrated, older };
 MongoEdges edgesOf(Oldest oldest) {
     MongoEdges edges;
     if (oldest == Oldest::none) return edges;
-    edges.oldestDocument = oldest == Oldest::migrated
-                               ? std::string("[ { _id: ObjectId('") + firstMigratedOid + "') } ]"
-                               : "[ { _id: ObjectId('65d000000000000000000000') } ]";
+    edges.oldestOid = oldest == Oldest::migrated ? firstMigratedOid : "65d000000000000000000000";
     edges.oldestTime = "2024-03-01 10:00:00";
     edges.newestTime = "2024-03-02 08:00:00";
     return edges;
