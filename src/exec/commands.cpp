@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "exec/shell_quote.h"
+#include "util/dates.h"
 #include "util/paths.h"
 
 // The fixed templates of a migration run, filled by the composers below.
@@ -35,13 +36,13 @@ inline constexpr std::string_view memoryTrackingSql =
 namespace {
 constexpr std::string_view mongoshPrefix = "mongosh %s:8825/qornosql --quiet --eval ";
 constexpr std::string_view edgeObjectIdScript =
-    "\"db.%s.find({}, {_id: 1}).sort({_id: %d}).limit(1)\"";
+    "\"db.%s.find(%s, {_id: 1}).sort({_id: %d}).limit(1)\"";
 constexpr std::string_view objectIdTimeScript =
     "\"db.%s.find().sort({ _id: %d }).limit(1).forEach(doc => print(doc._id.getTimestamp()))\"";
 constexpr std::string_view createTimeScript =
-    "\"db.%s.find({}, {create_time: 1, _id: 0}).sort({create_time: %d}).limit(1)\"";
+    "\"db.%s.find(%s, {create_time: 1, _id: 0}).sort({create_time: %d}).limit(1)\"";
 constexpr std::string_view dataDateScript =
-    "\"db.%s.find({}, {data_date: 1, _id: 0}).sort({data_date: %d}).limit(1)\"";
+    "\"db.%s.find(%s, {data_date: 1, _id: 0}).sort({data_date: %d}).limit(1)\"";
 constexpr std::string_view storageSizeScript =
     "'db.getCollection(\"%s\").stats().storageSize' ";
 constexpr std::string_view dropScript = "'db.%s.drop()' ";
@@ -112,9 +113,18 @@ ShellCommand mongoshCommand(const MongoLogin& login, std::string_view quotedScri
             {{mongoPasswordVariable, login.password}}};
 }
 
-// A script in the shell's double quotes with the collection and a sort direction.
-std::string sortedScript(std::string_view script, std::string_view collection, int direction) {
-    return fillTemplate(script, {insideDoubleQuotes(collection), std::to_string(direction)});
+// A script in the shell's double quotes with the collection, the filter of
+// its find (when the script has one) and a sort direction.
+std::string sortedScript(std::string_view script, std::string_view collection, std::string_view filter,
+                         int direction) {
+    if (script.find("find()") != std::string_view::npos)
+        return fillTemplate(script, {insideDoubleQuotes(collection), std::to_string(direction)});
+    return fillTemplate(script, {insideDoubleQuotes(collection), insideDoubleQuotes(filter),
+                                 std::to_string(direction)});
+}
+
+std::string fieldName(EdgeField field) {
+    return field == EdgeField::dataDate ? "data_date" : "create_time";
 }
 
 std::string_view edgeTimeScript(EdgeField field) {
@@ -128,31 +138,7 @@ std::string_view edgeTimeScript(EdgeField field) {
     }
     return objectIdTimeScript;
 }
-}  // namespace
 
-ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view collection, int direction) {
-    return mongoshCommand(login, sortedScript(edgeObjectIdScript, collection, direction));
-}
-
-ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
-                             int direction) {
-    return mongoshCommand(login, sortedScript(edgeTimeScript(field), collection, direction));
-}
-
-ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection) {
-    return mongoshCommand(login, fillTemplate(storageSizeScript, {insideSingleQuotes(collection)}));
-}
-
-ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view collection) {
-    return mongoshCommand(login, fillTemplate(dropScript, {insideSingleQuotes(collection)}));
-}
-
-ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection) {
-    return mongoshCommand(login,
-                          fillTemplate(mergeSeqConversionScript, {insideSingleQuotes(collection)}));
-}
-
-namespace {
 std::string objectIdSpanFilter(const ObjectIdSpan& span) {
     std::string bounds;
     if (!span.lower.empty())
@@ -170,6 +156,37 @@ std::string oidCondition(const ObjectIdSpan& span) {
     return condition;
 }
 }  // namespace
+
+ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view collection, int direction,
+                                 EdgeField datedBy, std::string_view datedFrom) {
+    // A date enters the script only as the shell would print it back.
+    const std::string filter =
+        datedFrom.empty() ? "{}"
+                          : "{ " + fieldName(datedBy) + ": { $gte: ISODate('" +
+                                formatTime(convertToTimestamp(std::string(datedFrom)), "%Y-%m-%dT%H:%M:%SZ") +
+                                "') } }";
+    return mongoshCommand(login, sortedScript(edgeObjectIdScript, collection, filter, direction));
+}
+
+ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
+                             int direction, const ObjectIdSpan& within) {
+    return mongoshCommand(login, sortedScript(edgeTimeScript(field), collection,
+                                              objectIdSpanFilter(within), direction));
+}
+
+ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login, fillTemplate(storageSizeScript, {insideSingleQuotes(collection)}));
+}
+
+ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login, fillTemplate(dropScript, {insideSingleQuotes(collection)}));
+}
+
+ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login,
+                          fillTemplate(mergeSeqConversionScript, {insideSingleQuotes(collection)}));
+}
+
 
 ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view collection,
                                    const ObjectIdSpan& span) {
@@ -247,19 +264,14 @@ std::string truncateSql(std::string_view table) {
 }
 
 std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
-                           std::string_view dateTime) {
-    return fillTemplate(templates::deleteRangeSql, {table, timeExpression, dateTime});
+                           std::string_view fromDateTime, std::string_view toDateTime) {
+    return fillTemplate(templates::deleteRangeSql, {table, timeExpression, toDateTime}) + " AND " +
+           std::string(timeExpression) + " >= toUnixTimestamp(toDateTime('" +
+           std::string(fromDateTime) + "', 'UTC'))";
 }
 
-std::string deleteRangeAboveSql(std::string_view table, std::string_view timeExpression,
-                                std::string_view dateTime, std::string_view floorDateTime) {
-    return deleteRangeSql(table, timeExpression, dateTime) + " AND " + std::string(timeExpression) +
-           " > toUnixTimestamp(toDateTime('" + std::string(floorDateTime) + "', 'UTC'))";
-}
-
-std::string deleteCompletedAboveSql(std::string_view completedTable, std::string_view floorOid) {
-    return "DELETE FROM " + std::string(completedTable) + " WHERE oid > '" + std::string(floorOid) +
-           "'";
+std::string deleteCompletedSql(std::string_view completedTable, const ObjectIdSpan& span) {
+    return "DELETE FROM " + std::string(completedTable) + " WHERE " + oidCondition(span);
 }
 
 std::string memoryTrackingSql() { return std::string(templates::memoryTrackingSql); }

@@ -26,10 +26,15 @@ struct ObjectIdSpan {
 
 // --- MongoDB shell (mongosh HOST:8825/qornosql --quiet --eval "db.auth(U, process.env.…); …")
 inline constexpr const char* mongoPasswordVariable = "QOROLAPMIGRATE_MONGO_PASSWORD";
-// The oldest (1) or newest (-1) `_id` of the collection.
-ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view collection, int direction);
+// The oldest (1) or newest (-1) `_id` of the collection; with `datedFrom`
+// ("YYYY-MM-DD HH:MM:SS", UTC), of its documents dated then or later.
+ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view collection, int direction,
+                                 EdgeField datedBy = EdgeField::objectId,
+                                 std::string_view datedFrom = {});
+// The oldest (1) or newest (-1) time by `field`; for a document field, of
+// the documents `within` a span of ObjectIds.
 ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
-                             int direction);
+                             int direction, const ObjectIdSpan& within = {});
 ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection);
 ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view collection);
 ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection);
@@ -65,13 +70,11 @@ std::string completedRowCountSql(std::string_view completedTable);
 // How many completed rows the span holds, and the newest of them.
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
 std::string truncateSql(std::string_view table);
+// The target rows whose time column lies between the two UTC date-times,
+// both included.
 std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
-                           std::string_view dateTime);
-// A clearing that spares what lies at or below an age floor: only what a
-// re-export above that floor brings back again.
-std::string deleteRangeAboveSql(std::string_view table, std::string_view timeExpression,
-                                std::string_view dateTime, std::string_view floorDateTime);
-std::string deleteCompletedAboveSql(std::string_view completedTable, std::string_view floorOid);
+                           std::string_view fromDateTime, std::string_view toDateTime);
+std::string deleteCompletedSql(std::string_view completedTable, const ObjectIdSpan& span);
 std::string memoryTrackingSql();
 std::string snowflakeIdSql();
 std::string preprocessCheckSql();

@@ -2,29 +2,25 @@
 
 #include "exec/commands.h"
 #include "exec/runners.h"
-#include "util/dates.h"
 #include "util/log.h"
 
-bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind,
-                         const std::string& newest, std::optional<std::int64_t> above) {
-    if (newest.empty()) {
-        LOG(kind.name, " collection size is zero, so there is no data to delete");
-        return true;
+bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind, const Clearing& clearing) {
+    LOG(kind.name, " table data delete (", clearing.toTime, " ~ ", clearing.fromTime, ")");
+    const CallStatus target = executeClickHouseCommand(
+        run.clickhouse,
+        deleteRangeSql(kind.olapName, kind.clearingTimeExpression, clearing.fromTime, clearing.toTime),
+        run.host);
+    if (target.failed()) {
+        LOG(kind.name, " table data could not be deleted (", target.failure(), "), nothing was cleared");
+        return false;
     }
-    LOG(kind.name, " table data delete (", newest, " ~ old)");
-    const std::string completed =
-        above ? deleteCompletedAboveSql(kind.completedTable, makeObjectIdFromTime(*above))
-              : truncateSql(kind.completedTable);
-    const std::string target =
-        above ? deleteRangeAboveSql(kind.olapName, kind.clearingTimeExpression, newest,
-                                    formatTime(*above, "%Y-%m-%d %H:%M:%S"))
-              : deleteRangeSql(kind.olapName, kind.clearingTimeExpression, newest);
-    for (const std::string& statement : {completed, target}) {
-        const CallStatus cleared = executeClickHouseCommand(run.clickhouse, statement, run.host);
-        if (cleared.failed()) {
-            LOG(kind.name, " table data could not be deleted (", cleared.failure(), ")");
-            return false;
-        }
+    const CallStatus completed = executeClickHouseCommand(
+        run.clickhouse, deleteCompletedSql(kind.completedTable, clearing.completed), run.host);
+    if (completed.failed()) {
+        LOG(kind.name, " table data could not be deleted from ", kind.completedTable, " (",
+            completed.failure(), ") after its rows in ", kind.olapName,
+            " were: it records rows that are gone, run retry -t ", kind.name, " again");
+        return false;
     }
     return true;
 }

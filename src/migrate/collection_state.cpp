@@ -1,7 +1,7 @@
 #include "migrate/collection_state.h"
 
 #include "exec/runners.h"
-#include "migrate/counters.h"
+#include "exec/commands.h"
 #include "util/log.h"
 #include "util/parsers.h"
 
@@ -16,21 +16,26 @@ Read readFailed(const CollectionKind& kind, const CallStatus& call) {
 
 // An edge time as date-time text; nothing when MongoDB printed nothing.
 Read readEdgeTime(const OlapMigrator& run, const CollectionKind& kind, int direction,
-                  std::optional<std::string>& time) {
-    const CommandOutput printed = getCollectionEdgeTime(run, kind, direction);
+                  std::optional<std::string>& time, const ObjectIdSpan& within = {}) {
+    CommandOutput printed = executeCommand(
+        edgeTimeCommand(run.mongo, kind.name, kind.timeField, direction, within), run.host);
     if (printed.failed()) return readFailed(kind, printed);
+    printed.text = removeNewlines(printed.text);
+    time.reset();
     if (printed.text.empty()) return Read::done;
     time = getDataStr(printed.text);
     return time ? Read::done : Read::unreadableTime;
 }
 
-// The oldest (1) or newest (-1) `_id`; empty when the collection is empty.
+// The oldest (1) or newest (-1) `_id`, of the documents dated `datedFrom` or
+// later when given; empty when there is none.
 Read readEdgeObjectId(const OlapMigrator& run, const CollectionKind& kind, int direction,
-                      std::string& oid) {
-    const CommandOutput printed =
-        executeCommand(edgeObjectIdCommand(run.mongo, kind.name, direction), run.host);
+                      std::string& oid, std::string_view datedFrom = {}) {
+    const CommandOutput printed = executeCommand(
+        edgeObjectIdCommand(run.mongo, kind.name, direction, kind.timeField, datedFrom), run.host);
     if (printed.failed()) return readFailed(kind, printed);
     const std::string line = removeNewlines(printed.text);
+    oid.clear();
     if (line.empty()) return Read::done;
     const std::optional<std::string> id = objectIdIn(line);
     if (!id) {
@@ -42,6 +47,33 @@ Read readEdgeObjectId(const OlapMigrator& run, const CollectionKind& kind, int d
     return Read::done;
 }
 
+// Documents are dated by a field, exported by `_id` and the two need not
+// agree near the age floor. Walking down from the floor until the documents
+// at or above an `_id` are exactly those dated at or after a time gives a cut
+// that both the target's time column and the completed table's `oid` can
+// clear, and that the export takes again.
+Read readFloorCut(const OlapMigrator& run, const CollectionKind& kind, MongoEdges& edges) {
+    constexpr int mostSteps = 20;
+    std::optional<std::string> time;
+    Read read = readEdgeTime(run, kind, 1, time, verifiedSpan(kind, edges.oldestOid, run.parameters));
+    std::string oid;
+    for (int step = 0; read == Read::done && time && step < mostSteps; ++step) {
+        std::string first;
+        read = readEdgeObjectId(run, kind, 1, first, *time);
+        if (read != Read::done) return read;
+        if (first == oid) {
+            edges.floorCut = MongoEdges::FloorCut{oid, *time};
+            return Read::done;
+        }
+        oid = first;
+        read = readEdgeTime(run, kind, 1, time, ObjectIdSpan{.lower = oid});
+    }
+    if (read != Read::done || !time) return read;
+    LOG_AS(kind.loggedAs, kind.name, " collection could not be read from MongoDB (no cut at the age floor after ",
+           mostSteps, " steps)");
+    return Read::failed;
+}
+
 Read readEdges(const OlapMigrator& run, const CollectionKind& kind, MongoEdges& edges) {
     const Read oldest = readEdgeObjectId(run, kind, 1, edges.oldestOid);
     if (oldest != Read::done) return oldest;
@@ -50,12 +82,13 @@ Read readEdges(const OlapMigrator& run, const CollectionKind& kind, MongoEdges& 
     if (parameters.hasDateRange() || edges.oldestOid.empty()) return Read::done;
     if (!datedByField && !parameters.retryMode) return Read::done;
     const Read newest = readEdgeObjectId(run, kind, -1, edges.newestOid);
-    if (newest != Read::done) return newest;
-    if (datedByField) {
-        const Read read = readEdgeTime(run, kind, 1, edges.oldestTime);
+    if (newest != Read::done || !datedByField) return newest;
+    for (const int direction : {1, -1}) {
+        const Read read = readEdgeTime(run, kind, direction, direction == 1 ? edges.oldestTime : edges.newestTime);
         if (read != Read::done) return read;
     }
-    return readEdgeTime(run, kind, -1, edges.newestTime);
+    if (kind.mover == Move::objectIdList && parameters.retryMode) return readFloorCut(run, kind, edges);
+    return Read::done;
 }
 }  // namespace
 

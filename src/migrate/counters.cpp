@@ -20,11 +20,3 @@ std::int32_t getMigrationCount(const OlapMigrator& run, const CollectionKind& ki
     LOG("migration completed table count : ", completedCount);
     return 0;
 }
-
-CommandOutput getCollectionEdgeTime(const OlapMigrator& run, const CollectionKind& kind,
-                                    int direction) {
-    CommandOutput output =
-        executeCommand(edgeTimeCommand(run.mongo, kind.name, kind.timeField, direction), run.host);
-    output.text = removeNewlines(output.text);
-    return output;
-}

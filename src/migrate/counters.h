@@ -1,7 +1,5 @@
 #pragma once
-// Counting and dating: the staging and completed counts an operator reads
-// after each collection, and the time of a collection's oldest or newest
-// document, the reference against which ClickHouse data is placed.
+// The staging and completed counts an operator reads after each collection.
 
 #include <cstdint>
 #include <string>
@@ -14,8 +12,3 @@
 // ClickHouse gave fewer than two counts.
 std::int32_t getMigrationCount(const OlapMigrator& run, const CollectionKind& kind,
                                std::string& stagingCount, std::string& completedCount);
-
-// The shell's last line for the oldest (1) or newest (-1) document by the
-// kind's dating field, newlines removed; empty when it printed nothing.
-CommandOutput getCollectionEdgeTime(const OlapMigrator& run, const CollectionKind& kind,
-                                    int direction);

@@ -23,20 +23,39 @@ struct MongoEdges {
     // the clearing cutoff of a retry. Nothing when MongoDB printed nothing.
     std::optional<std::string> oldestTime;
     std::optional<std::string> newestTime;
+    // For a retry of the ObjectId-list kind, read only then: where the age
+    // floor cuts the collection so that the documents at or above `oid` are
+    // exactly those dated at or after `time` (the target can be cleared only
+    // by that date, the completed table and the export only by `_id`).
+    // Nothing when no document lies above the floor.
+    struct FloorCut {
+        std::string oid;
+        std::string time;  // "YYYY-MM-DD HH:MM:SS"
+    };
+    std::optional<FloorCut> floorCut;
+};
+
+// What a retry clears before it moves: exactly the rows of the documents the
+// move brings back. Target rows are found by their time column, completed
+// rows by `oid`; rows of documents MongoDB no longer holds stay.
+struct Clearing {
+    std::string fromTime;  // "YYYY-MM-DD HH:MM:SS", UTC, both inclusive
+    std::string toTime;
+    ObjectIdSpan completed;
 };
 
 struct Plan {
     // The record of a plan carried out without a failure.
     Outcome outcome = Outcome::failed;
     std::vector<std::string> lines;  // logged before anything else happens
-    bool clearFirst = false;
-    std::string clearUpTo;  // the newest time in MongoDB; empty: nothing to delete
-    // Epoch seconds at and below which rows are spared, because the
-    // re-export does not bring them back.
-    std::optional<std::int64_t> clearAbove;
+    std::optional<Clearing> clearing;
     std::vector<std::string> linesAfterClearing;
     Move move = Move::nothing;
-    std::string upperOid;  // bounds of a pipeline or an ObjectId list; empty: unbounded
+    // Bounds of a pipeline or an ObjectId list; empty: unbounded. For
+    // windows, the outermost bounds: the newest window reaches up to
+    // `upperOid` and the oldest down to `lowerOid`, so that a document
+    // whose `_id` lies outside the days of its dating field still moves.
+    std::string upperOid;
     std::string lowerOid;
     std::int64_t newest = 0;  // epoch seconds of the windows, both inclusive
     std::int64_t oldest = 0;

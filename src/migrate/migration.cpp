@@ -20,7 +20,7 @@ MoveResult carryOutMove(const OlapMigrator& run, const CollectionKind& kind, con
         case Move::pipeline:
             return movedIf(executeMigrationCommand(run, kind.name, plan.upperOid, plan.lowerOid));
         case Move::windows:
-            return movedIf(moveWindows(run, kind.name, kind.loggedAs, plan.newest, plan.oldest));
+            return movedIf(moveWindows(run, kind.name, kind.loggedAs, plan));
         case Move::objectIdList:
             break;
         case Move::nothing:
@@ -52,7 +52,7 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
                  CollectionRecord& record) {
     for (const std::string& line : plan.lines) LOG_AS(kind.loggedAs, line);
     if (plan.move == Move::nothing) return verified(run, kind, plan, record);
-    if (plan.clearFirst && !deleteOriginalTable(run, kind, plan.clearUpTo, plan.clearAbove)) {
+    if (plan.clearing && !deleteOriginalTable(run, kind, *plan.clearing)) {
         LOG_AS(kind.loggedAs, kind.name, " previous data could not be cleared, migration skipped");
         return Outcome::failed;
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "migrate/decide.h"
 #include "migrate/run.h"
 
 // The documents whose `_id` lies between `lower` and `upper`, both included
@@ -16,11 +17,13 @@
 bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
                              const std::string& upper, const std::string& lower);
 
-// One pipeline per window of `interval` hours from `newest` down to
-// `oldest`, each announced under `loggedAs`. Every window is tried even after
-// one failed: the others hold data of their own. False when one failed.
+// One pipeline per window of `interval` hours from the plan's newest second
+// down to its oldest, each announced under `loggedAs`; the newest window
+// reaches up to the plan's upper bound and the oldest down to its lower one.
+// Every window is tried even after one failed: the others hold data of their
+// own. False when one failed.
 bool moveWindows(const OlapMigrator& run, const std::string& collection, std::string_view loggedAs,
-                 std::int64_t newest, std::int64_t oldest);
+                 const Plan& plan);
 
 // Exports the `_id` values between `lower` and `upper` (with an empty
 // `lower`: everything above the run's age floor) into the work files and

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "exec/commands.h"
 #include "exec/private_file.h"
 #include "migrate/movers.h"
@@ -39,14 +41,21 @@ bool executeMigrationCommand(const OlapMigrator& run, const std::string& collect
 }
 
 bool moveWindows(const OlapMigrator& run, const std::string& collection, std::string_view loggedAs,
-                 std::int64_t newest, std::int64_t oldest) {
+                 const Plan& plan) {
     constexpr const char* pattern = "%Y-%m-%d %H:%M:%S";
     bool everyWindowMoved = true;
-    for (const ReportWindow& window : planReportWindows(newest, oldest, run.parameters.interval)) {
+    const std::vector<ReportWindow> windows =
+        planReportWindows(plan.newest, plan.oldest, run.parameters.interval);
+    for (const ReportWindow& window : windows) {
         LOG_AS(loggedAs, "migration table : ", formatTime(window.newest, pattern), "  ~ ",
                formatTime(window.oldest, pattern));
-        if (!executeMigrationCommand(run, collection, window.upperObjectId(), window.lowerObjectId()))
-            everyWindowMoved = false;
+        const std::string upper = &window == &windows.front()
+                                      ? std::max(window.upperObjectId(), plan.upperOid)
+                                      : window.upperObjectId();
+        const std::string lower = &window == &windows.back()
+                                      ? std::min(window.lowerObjectId(), plan.lowerOid)
+                                      : window.lowerObjectId();
+        if (!executeMigrationCommand(run, collection, upper, lower)) everyWindowMoved = false;
     }
     return everyWindowMoved;
 }

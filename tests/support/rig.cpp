@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <fstream>
@@ -181,15 +182,20 @@ Sandbox::~Sandbox() { if (std::getenv("QOR_KEEP_SANDBOX") == nullptr) fs::remove
 
 std::string Sandbox::write(const std::string& relative, const std::string& text) const { return spill(root_ / relative, text); }
 
-void Sandbox::collection(const std::string& name, const std::vector<std::int64_t>& seconds) const {
+void Sandbox::collection(const std::string& name, const std::vector<std::int64_t>& seconds,
+                         const std::map<std::int64_t, std::int64_t>& datedAt, bool createTime) const {
     static int counter = 0;
     std::vector<std::string> lines;
-    for (const std::int64_t second : seconds) {
+    std::vector<std::int64_t> ascending = seconds;
+    std::sort(ascending.begin(), ascending.end());
+    for (const std::int64_t second : ascending) {
         char oid[25];
         std::snprintf(oid, sizeof oid, "%08llx5f3c2a1b9d%06x", static_cast<unsigned long long>(second), ++counter);
+        const std::int64_t dated = datedAt.count(second) ? datedAt.at(second) : second;
         // Older servers stored merge_seq as text; the tool converts it in the report collections.
-        lines.push_back("{\"_id\":{\"$oid\":\"" + std::string(oid) + "\"},\"create_time\":{\"$date\":\"" +
-                        isoUtc(second) + "\"},\"data_date\":{\"$date\":\"" + isoUtc(second - second % 86400) +
+        lines.push_back("{\"_id\":{\"$oid\":\"" + std::string(oid) + "\"}," +
+                        (createTime ? "\"create_time\":{\"$date\":\"" + isoUtc(dated) + "\"}," : "") +
+                        "\"data_date\":{\"$date\":\"" + isoUtc(dated - dated % 86400) +
                         "\"},\"merge_seq\":\"" + std::to_string(counter) + "\"}\n");
     }
     // Newest first, as the doubles read a collection.

@@ -50,8 +50,10 @@ public:
     std::filesystem::path path(const std::string& absolute) const { return root_.string() + absolute; }
     std::string write(const std::string& relative, const std::string& text) const;
     void env(const std::string& name, const std::string& value) { env_[name] = value; }
-    // A MongoDB collection with one document at each of `seconds` (Unix time).
-    void collection(const std::string& name, const std::vector<std::int64_t>& seconds) const;
+    // A MongoDB collection with one document at each of `seconds` (Unix time), dated then unless
+    // `datedAt` names another time for it; without `createTime` only data_date dates it.
+    void collection(const std::string& name, const std::vector<std::int64_t>& seconds,
+                    const std::map<std::int64_t, std::int64_t>& datedAt = {}, bool createTime = true) const;
 
     Result run(const std::vector<std::string>& args, const std::string& input = "") const;
     // Starts the tool in a process group of its own; finish() waits for it.

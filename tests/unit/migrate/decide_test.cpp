@@ -24,6 +24,8 @@ MongoEdges edgesOf(Oldest oldest) {
     MongoEdges edges;
     if (oldest == Oldest::none) return edges;
     edges.oldestOid = oldest == Oldest::migrated ? firstMigratedOid : "65d000000000000000000000";
+    // Written a day after its create_time: beyond the days the windows are laid out from.
+    edges.newestOid = "65e43a00000000000000000a";
     edges.oldestTime = "2024-03-01 10:00:00";
     edges.newestTime = "2024-03-02 08:00:00";
     return edges;
@@ -66,20 +68,40 @@ TEST(Decide, OnePlanPerStateAndParameters) {
             decide(kindOf(c.collection), migrated(c.anyMigrated), edgesOf(c.oldest), parameters);
         EXPECT_EQ(plan.outcome, c.outcome) << c.what;
         EXPECT_EQ(plan.move, c.move) << c.what;
-        EXPECT_EQ(plan.clearFirst, c.outcome == Outcome::migratedAfterClearing) << c.what;
+        EXPECT_EQ(plan.clearing.has_value(), c.outcome == Outcome::migratedAfterClearing) << c.what;
     }
 }
 
-TEST(Decide, RetryClearsUpToTheNewestDocumentAfterItIsRead) {
+TEST(Decide, RetryClearsExactlyWhatItMovesAgain) {
     RunParameters retry;
     retry.retryMode = true;
-    const Plan plan = decide(kindOf("tb_report_data"), migrated(true), edgesOf(Oldest::older), retry);
-    EXPECT_EQ(plan.clearUpTo, "2024-03-02 08:00:00");
-    MongoEdges noField = edgesOf(Oldest::older);
-    noField.newestTime.reset();
-    const Plan nothing = decide(kindOf("tb_report_data"), migrated(true), noField, retry);
-    EXPECT_FALSE(nothing.clearFirst);
-    EXPECT_EQ(nothing.outcome, Outcome::empty);
+    MongoEdges edges = edgesOf(Oldest::older);
+    edges.floorCut = MongoEdges::FloorCut{"65d100000000000000000003", "2024-02-17 00:00:00"};
+    const struct {
+        const char* collection;
+        const char* from;
+        const char* to;
+        ObjectIdSpan completed;
+    } cases[] = {
+        // By the second on both sides: the target's time is the ObjectId's.
+        {"tb_audit_log", "2024-02-17 00:38:24", "2024-03-03 08:51:12",
+         {.lower = "65d000000000000000000000", .upper = "65e43a00ffffffffffffffff"}},
+        {"tb_report_data", "2024-03-01 10:00:00", "2024-03-02 08:00:00",
+         {.lower = "65d000000000000000000000", .upper = "65e43a00000000000000000a"}},
+        {"tb_base_report_data", "2024-02-17 00:00:00", "2024-03-02 08:00:00",
+         {.lower = "65d100000000000000000003", .upper = "65e43a00000000000000000a"}},
+    };
+    for (const auto& c : cases) {
+        const Plan plan = decide(kindOf(c.collection), migrated(true), edges, retry);
+        ASSERT_TRUE(plan.clearing) << c.collection;
+        EXPECT_EQ(plan.clearing->fromTime, c.from) << c.collection;
+        EXPECT_EQ(plan.clearing->toTime, c.to) << c.collection;
+        EXPECT_EQ(plan.clearing->completed.lower, c.completed.lower) << c.collection;
+        EXPECT_FALSE(plan.clearing->completed.lowerExclusive) << c.collection;
+        EXPECT_EQ(plan.clearing->completed.upper, c.completed.upper) << c.collection;
+    }
+    const Plan base = decide(kindOf("tb_base_report_data"), migrated(true), edges, retry);
+    EXPECT_EQ(base.lowerOid, "65d100000000000000000003") << "the list takes again what was cleared";
 }
 
 TEST(Decide, EveryMovedOrPassedOverSpanIsCountedOnBothSides) {
@@ -87,23 +109,29 @@ TEST(Decide, EveryMovedOrPassedOverSpanIsCountedOnBothSides) {
     retry.retryMode = true;
     retry.startedAt = convertToTimestamp("2026-01-01 00:00:00");
     const std::string floorOid = makeObjectIdFromTime(retry.exportFloorTime());
+    const MongoEdges edges = edgesOf(Oldest::older);
 
-    const Plan whole = decide(kindOf("tb_audit_log"), migrated(false), edgesOf(Oldest::older), {});
-    ASSERT_TRUE(whole.verify);
-    EXPECT_TRUE(whole.verify->lower.empty() && whole.verify->upper.empty());
-    EXPECT_EQ(whole.whenUnequal, Outcome::failed);
+    for (const char* name : {"tb_audit_log", "tb_report_data"}) {
+        const Plan whole = decide(kindOf(name), migrated(false), edges, {});
+        ASSERT_TRUE(whole.verify) << name;
+        EXPECT_EQ(whole.verify->lower, edges.oldestOid) << name;
+        EXPECT_TRUE(whole.verify->upper.empty()) << name;
+        EXPECT_EQ(whole.whenUnequal, Outcome::failed);
+    }
+    const Plan windows = decide(kindOf("tb_report_data"), migrated(false), edges, {});
+    EXPECT_EQ(windows.upperOid, edges.newestOid) << "the newest window reaches the newest _id";
+    EXPECT_EQ(windows.lowerOid, edges.oldestOid) << "the oldest window reaches the oldest _id";
 
     const Plan complete = decide(kindOf("tb_audit_log"), migrated(true), edgesOf(Oldest::migrated), {});
     ASSERT_TRUE(complete.verify);
     EXPECT_EQ(complete.verify->lower, firstMigratedOid);
     EXPECT_EQ(complete.whenUnequal, Outcome::incomplete);
 
-    const Plan base = decide(kindOf("tb_base_report_data"), migrated(true), edgesOf(Oldest::older), retry);
+    const Plan base = decide(kindOf("tb_base_report_data"), migrated(true), edges, retry);
     ASSERT_TRUE(base.verify);
     EXPECT_EQ(base.verify->lower, floorOid);
     EXPECT_TRUE(base.verify->lowerExclusive);
-    EXPECT_EQ(base.clearAbove, retry.exportFloorTime());
 
-    const Plan stopped = decide(kindOf("tb_audit_log"), migrated(true), edgesOf(Oldest::older), {});
+    const Plan stopped = decide(kindOf("tb_audit_log"), migrated(true), edges, {});
     EXPECT_FALSE(stopped.verify);
 }
