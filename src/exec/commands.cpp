@@ -250,10 +250,6 @@ std::string migCountSql(std::string_view olapName) {
     return fillTemplate(templates::migCountSql, {olapName, olapName});
 }
 
-std::string completedRowCountSql(std::string_view completedTable) {
-    return "select count() from " + std::string(completedTable);
-}
-
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span) {
     return "select count(), max(oid) from " + std::string(completedTable) + " where " +
            oidCondition(span);

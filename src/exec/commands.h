@@ -65,8 +65,6 @@ ShellCommand clickhouseLoadCommand(const ClickHouseLogin& login, std::string_vie
 
 std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
-// How many rows a completed table holds: what "drop" shows before it asks.
-std::string completedRowCountSql(std::string_view completedTable);
 // How many completed rows the span holds, and the newest of them.
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
 std::string truncateSql(std::string_view table);

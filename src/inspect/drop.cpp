@@ -9,9 +9,9 @@
 #include "exec/commands.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
+#include "exec/span_counts.h"
 #include "util/catalogue.h"
 #include "util/log.h"
-#include "util/parsers.h"
 
 namespace {
 const std::string separator(56, '-');
@@ -30,31 +30,40 @@ void writeProgressLine(const std::string& text) {
     writeReportLine(getCurrentTime() + " - " + text);
 }
 
-// A name that could escape its command line is never put into a query; it
-// counts as unread, which is the cautious side for a drop.
-using CompletedRows = std::map<std::string, std::optional<std::int64_t>>;
+// What ClickHouse holds of a listed collection, and the mark its list line
+// carries unless every document of the collection is known to be there. A
+// drop loses the whole collection, so the whole collection is compared,
+// whatever span a migration verified (the base report keeps what lies below
+// its age floor in MongoDB only).
+struct Comparison {
+    std::optional<std::int64_t> completedRows;
+    std::string mark;  // empty when both sides hold the same count
+};
 
-CompletedRows readCompletedRows(const ProductCatalogue& catalogue,
-                                const ClickHouseLogin& clickhouse, const Host& machine) {
-    CompletedRows rows;
-    forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
-        if (rows.count(name) != 0) return;
-        std::optional<std::int64_t>& count = rows[name];
-        if (!isAcceptableCollectionName(name)) return;
-        const QueryResult result = getClickHouseQueryResult(
-            clickhouse, completedRowCountSql(completedTableName(name)), machine);
-        if (!result.fields.empty()) count = readLeadingInt64(result.fields.front());
-    });
-    return rows;
+std::string notVerified(const std::string& why) { return "[NOT VERIFIED : " + why + "]"; }
+
+// A name that could escape its command line is never put into a query; it
+// stays unverified, which is the cautious side for a drop.
+Comparison compareWholeCollection(const std::string& name, const MongoLogin& mongo,
+                                  const ClickHouseLogin& clickhouse, const Host& machine) {
+    if (!isAcceptableCollectionName(name)) return {std::nullopt, notVerified("refused name")};
+    const CompletedRows rows = countCompletedRows(clickhouse, completedTableName(name), {}, machine);
+    if (!rows.count) return {std::nullopt, notVerified("ClickHouse count unreadable (" + rows.why + ")")};
+    if (*rows.count == 0) return {rows.count, "[NOT MIGRATED]"};
+    const SideCount documents = countDocuments(mongo, name, {}, machine);
+    if (!documents.count)
+        return {rows.count, notVerified("MongoDB count unreadable (" + documents.why + ")")};
+    if (*documents.count != *rows.count)
+        return {rows.count, notVerified("MongoDB " + std::to_string(*documents.count) +
+                                        ", ClickHouse " + std::to_string(*rows.count))};
+    return {rows.count, ""};
 }
 
-bool isMigrated(const std::optional<std::int64_t>& count) { return count && *count > 0; }
-
-std::string listedLine(const std::string& name, const std::optional<std::int64_t>& count) {
+std::string listedLine(const std::string& name, const Comparison& comparison) {
     std::string line = name + "  (completed rows : ";
-    line += count ? std::to_string(*count) : "unreadable";
+    line += comparison.completedRows ? std::to_string(*comparison.completedRows) : "unreadable";
     line += ")";
-    if (!isMigrated(count)) line += " [NOT MIGRATED]";
+    if (!comparison.mark.empty()) line += " " + comparison.mark;
     return line;
 }
 }  // namespace
@@ -62,9 +71,14 @@ std::string listedLine(const std::string& name, const std::optional<std::int64_t
 bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
                      const ClickHouseLogin& clickhouse, std::istream& answer,
                      const Host& machine) {
-    const CompletedRows completed = readCompletedRows(catalogue, clickhouse, machine);
-    bool anyNotMigrated = false;
-    for (const auto& [name, count] : completed) anyNotMigrated = anyNotMigrated || !isMigrated(count);
+    std::map<std::string, Comparison> compared;
+    bool anyMarked = false;
+    forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
+        if (compared.count(name) != 0) return;
+        const Comparison& comparison = compared[name] =
+            compareWholeCollection(name, mongo, clickhouse, machine);
+        anyMarked = anyMarked || !comparison.mark.empty();
+    });
 
     writeReportLine(separator);
     writeReportLine("DROP Collection List");
@@ -72,25 +86,27 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
     for (const auto& entry : catalogue) {
         for (const auto& [section, names] : entry) {
             writeReportLine("[" + section + "]");
-            for (const std::string& name : names) writeReportLine(listedLine(name, completed.at(name)));
+            for (const std::string& name : names) writeReportLine(listedLine(name, compared.at(name)));
             writeReportLine("");
         }
     }
     writeReportLine(separator);
 
-    // Dropping a collection whose data never reached ClickHouse loses it for
-    // good, so a plain "yes" typed out of habit must not do it.
-    const std::string confirmation = anyNotMigrated ? "force" : "yes";
-    if (anyNotMigrated) {
-        std::cout << "Collections marked [NOT MIGRATED] would be lost. Type force to drop them "
+    // Dropping documents that are not in ClickHouse loses them for good, so a
+    // plain "yes" typed out of habit must not do it.
+    const std::string confirmation = anyMarked ? "force" : "yes";
+    if (anyMarked) {
+        std::cout << "Collections marked [NOT MIGRATED] or [NOT VERIFIED] are not wholly in "
+                     "ClickHouse: dropping them loses documents. Type force to drop the list "
                      "anyway (force/no) : ";
     } else {
         std::cout << "Are you sure you want to drop the collection? (yes/no) : ";
     }
     std::cout << std::flush;
     const std::string word = readAnswerWord(answer);
-    if (anyNotMigrated && word == "yes")
-        writeReportLine("Nothing dropped: collections marked [NOT MIGRATED] need the answer force");
+    if (anyMarked && word == "yes")
+        writeReportLine(
+            "Nothing dropped: collections marked [NOT MIGRATED] or [NOT VERIFIED] need the answer force");
     bool allDropped = true;
     if (word == confirmation) {
         forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
