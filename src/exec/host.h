@@ -60,6 +60,9 @@ struct Host {
     std::function<std::int64_t()> now;  // epoch seconds
     std::function<void(unsigned seconds)> sleepFor;
     std::function<std::optional<FileSystemFigures>(const std::string& path)> fileSystem;
+    // The signal that stopped the run, 0 while none did. Once there is one,
+    // no further child is started and no pause is kept.
+    std::function<int()> stopSignal;
 };
 
 // The real machine.

@@ -43,6 +43,7 @@ bool moveWindows(const OlapMigrator& run, const std::string& collection, std::st
     constexpr const char* pattern = "%Y-%m-%d %H:%M:%S";
     bool everyWindowMoved = true;
     for (const ReportWindow& window : planReportWindows(newest, oldest, run.parameters.interval)) {
+        if (run.host.stopSignal() != 0) return false;
         LOG_AS(loggedAs, "migration table : ", formatTime(window.newest, pattern), "  ~ ",
                formatTime(window.oldest, pattern));
         if (!executeMigrationCommand(run, collection, window.upperObjectId(), window.lowerObjectId()))
