@@ -163,6 +163,14 @@ void ChildStart::enterInChild() const {
     sigprocmask(SIG_SETMASK, &previous_, nullptr);
     if (ledger.empty()) return;
     setpgid(0, 0);
+    // A group of its own is a background job on the operator's terminal,
+    // stopped by SIGTTIN as soon as it reads from there; no program of a
+    // run expects input from a person.
+    const int nothing = open("/dev/null", O_RDONLY);
+    if (nothing != -1 && nothing != STDIN_FILENO) {
+        dup2(nothing, STDIN_FILENO);
+        close(nothing);
+    }
     close(gate_[1]);
     char admitted = 0;
     while (read(gate_[0], &admitted, 1) == -1 && errno == EINTR) {

@@ -51,7 +51,8 @@ struct Host {
     std::function<ChildStatus(const ShellCommand& command, std::size_t pieceSize,
                               const std::function<void(std::string_view)>& onPiece)>
         readOutput;
-    // Runs `command` through /bin/sh with the tool's own standard streams.
+    // Runs `command` through /bin/sh with the tool's own standard streams (in a
+    // migration run standard input is /dev/null).
     std::function<ChildStatus(const ShellCommand& command)> run;
     // Runs `producer | consumer`, each through /bin/sh, joined by a pipe that
     // never passes through the tool, and reports both statuses.

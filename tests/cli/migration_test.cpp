@@ -242,7 +242,7 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         kill(run, signal);  // the tool alone, as kill(1) or a service manager without its group would
         const Result stopped = box.finish(run);
-        EXPECT_EQ(stopped.status, 128 + signal);
+        EXPECT_EQ(stopped.status, 128 + signal) << stopped.out << stopped.err;
         EXPECT_EQ(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")), signal == SIGKILL);
         EXPECT_EQ(exportConfigs(box), signal == SIGKILL ? 1u : 0u) << "the killed export's password file";
         if (signal == SIGTERM) {
@@ -253,7 +253,7 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         } else {
             const std::size_t exports = box.calls("mongoexport").size();
             const Result refused = box.run({"start", "-t", "tb_audit_log"});
-            EXPECT_EQ(refused.status, 1);
+            EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
             EXPECT_EQ(refused.messages("an earlier run's mongoexport (pid ").size(), 1u) << refused.out;
             EXPECT_EQ(box.calls("mongoexport").size(), exports);
             for (const pid_t orphan : programsOf(box)) kill(orphan, SIGKILL);
