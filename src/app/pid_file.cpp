@@ -37,19 +37,21 @@ private:
 };
 }  // namespace
 
-bool isAlreadyRunning() {
+std::string childLedgerPath() { return rootedPath(paths::childLedger); }
+
+EarlierRun findEarlierRun() {
     const PidDirectoryLock turn;
+    EarlierRun earlier;
     std::ifstream file(pidFilePath());
-    if (!file.is_open()) return false;
     long long pid = 0;
-    file >> pid;
-    const bool readPid = static_cast<bool>(file);
+    const bool readPid = file.is_open() && file >> pid;
     file.close();
     // Signal 0 to a pid of 0 or below would probe a whole process group, so
     // such a file counts as stale like any other that names no process.
-    if (readPid && pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0) return true;
-    std::remove(pidFilePath().c_str());
-    return false;
+    earlier.alive = readPid && pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0;
+    if (!earlier.alive) earlier.child = stillRunningChild(childLedgerPath());
+    if (!earlier.alive && !earlier.child) removePidFile();
+    return earlier;
 }
 
 PidFileWrite writePidFile() {
@@ -71,4 +73,7 @@ PidFileWrite writePidFile() {
     return PidFileWrite::written;
 }
 
-void removePidFile() { std::remove(pidFilePath().c_str()); }
+void removePidFile() {
+    std::remove(childLedgerPath().c_str());
+    std::remove(pidFilePath().c_str());
+}

@@ -1,9 +1,23 @@
 #pragma once
 // The single-instance guard: only one migration may run on a host at a time.
 
-// True when the PID file names a live process. A file naming a process that
-// is gone, or holding no number at all, is stale and removed.
-bool isAlreadyRunning();
+#include <optional>
+#include <string>
+
+#include "exec/child_groups.h"
+
+// What stands in the way of a new run: a live run, or a program that an
+// earlier run started and that still runs (a run killed outright leaves its
+// children running). With neither, a PID file naming a process that is gone,
+// or holding no number at all, is stale and removed with its ledger.
+struct EarlierRun {
+    bool alive = false;
+    std::optional<LedgerChild> child;
+};
+EarlierRun findEarlierRun();
+
+// Where this run names the children it has running.
+std::string childLedgerPath();
 
 enum class PidFileWrite { written, taken, failed };
 
@@ -11,4 +25,5 @@ enum class PidFileWrite { written, taken, failed };
 // another run created it first, after our own test said the way was free.
 PidFileWrite writePidFile();
 
+// With the ledger of children, which a clean end leaves empty.
 void removePidFile();

@@ -19,8 +19,16 @@
 
 namespace {
 bool claimSingleInstance() {
-    if (isAlreadyRunning()) {
+    const EarlierRun earlier = findEarlierRun();
+    if (earlier.alive) {
         std::cerr << "already running !!" << std::endl;
+        return false;
+    }
+    // Its rows are still arriving: whatever this run counted or loaded now
+    // would be wrong once they are in.
+    if (earlier.child) {
+        LOG_AS("main", "an earlier run's ", earlier.child->program, " (pid ", earlier.child->pid,
+               ") is still running");
         return false;
     }
     return true;
@@ -88,6 +96,7 @@ int migrate(OlapMigrator& run) {
         run.report.stop();
     }
     for (const std::string& line : runSummaryLines(run.report)) LOG_AS("main", line);
+    if (const int signal = run.host.stopSignal(); signal != 0) return 128 + signal;
     if (run.report.stopped()) return 1;
     LOG_AS("main", "**************** Migration End ****************");
     const std::vector<std::string> failures = run.report.failures();
@@ -122,6 +131,7 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
             return 1;
     }
 
+    superviseChildren(childLedgerPath());
     removeLeftoverExportConfigs();
     const Host host = runHost(invocation);
     parameters.startedAt = host.now();

@@ -10,6 +10,8 @@
 #include <ctime>
 #include <iostream>
 
+#include "exec/child_groups.h"
+
 extern char** environ;
 
 ChildStatus childStatusFromWait(int raw) {
@@ -51,8 +53,14 @@ pid_t startShell(const ShellCommand& command, int input, int output,
     std::vector<char*> envp;
     for (std::string& entry : entries) envp.push_back(entry.data());
     envp.push_back(nullptr);
+    ChildStart start(command.text.substr(0, command.text.find(' ')));
+    if (start.refused()) return -1;
     const pid_t child = fork();
-    if (child != 0) return child;
+    if (child != 0) {
+        start.admit(child);
+        return child;
+    }
+    start.enterInChild();
     if (input != -1 && dup2(input, STDIN_FILENO) == -1) _exit(127);
     if (output != -1 && dup2(output, STDOUT_FILENO) == -1) _exit(127);
     for (int end : closeInChild) close(end);
@@ -62,6 +70,12 @@ pid_t startShell(const ShellCommand& command, int input, int output,
 
 ChildStatus waitForChild(pid_t child) {
     if (child == -1) return ChildStatus{};
+    // Seen ended but not yet reaped: its id stays its own until it is out
+    // of the ledger and out of reach of the stop signal.
+    siginfo_t ended{};
+    while (waitid(P_PID, child, &ended, WEXITED | WNOWAIT) == -1 && errno == EINTR) {
+    }
+    forgetChild(child);
     int raw = 0;
     while (waitpid(child, &raw, 0) == -1) {
         if (errno != EINTR) return ChildStatus{};
@@ -121,8 +135,7 @@ bool pausesSkipped() {
 }
 
 void sleepFor(unsigned seconds) {
-    if (pausesSkipped()) return;
-    while (seconds > 0) seconds = sleep(seconds);
+    if (!pausesSkipped()) pauseUnlessStopped(seconds);
 }
 
 std::optional<FileSystemFigures> fileSystem(const std::string& path) {
@@ -133,6 +146,6 @@ std::optional<FileSystemFigures> fileSystem(const std::string& path) {
 }  // namespace
 
 const Host& realHost() {
-    static const Host host{readOutput, run, runPipeline, now, sleepFor, fileSystem};
+    static const Host host{readOutput, run, runPipeline, now, sleepFor, fileSystem, stopSignal};
     return host;
 }

@@ -51,7 +51,8 @@ struct Host {
     std::function<ChildStatus(const ShellCommand& command, std::size_t pieceSize,
                               const std::function<void(std::string_view)>& onPiece)>
         readOutput;
-    // Runs `command` through /bin/sh with the tool's own standard streams.
+    // Runs `command` through /bin/sh with the tool's own standard streams (in a
+    // migration run standard input is /dev/null).
     std::function<ChildStatus(const ShellCommand& command)> run;
     // Runs `producer | consumer`, each through /bin/sh, joined by a pipe that
     // never passes through the tool, and reports both statuses.
@@ -60,6 +61,9 @@ struct Host {
     std::function<std::int64_t()> now;  // epoch seconds
     std::function<void(unsigned seconds)> sleepFor;
     std::function<std::optional<FileSystemFigures>(const std::string& path)> fileSystem;
+    // The signal that stopped the run, 0 while none did. Once there is one,
+    // no further child is started and no pause is kept.
+    std::function<int()> stopSignal;
 };
 
 // The real machine.

@@ -47,6 +47,7 @@ constexpr unsigned memoryCheckPause = 10;
 
 void checkClickHouseMemory(const OlapMigrator& run) {
     for (int attempt = 0; attempt < memoryCheckAttempts; ++attempt) {
+        if (run.host.stopSignal() != 0) return;
         const std::string limitText =
             removeNewlines(executeCommand(memoryLimitCommand(run.parameters.memoryLimit), run.host).text);
         const QueryResult usage = getClickHouseQueryResult(run.clickhouse, memoryTrackingSql(), run.host);

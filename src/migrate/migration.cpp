@@ -1,5 +1,6 @@
 #include "migrate/migration.h"
 
+#include "exec/child_groups.h"
 #include "exec/shell_quote.h"
 #include "migrate/clearing.h"
 #include "migrate/collection_state.h"
@@ -58,6 +59,8 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
     }
     for (const std::string& line : plan.linesAfterClearing) LOG_AS(kind.loggedAs, line);
     const MoveResult moved = carryOutMove(run, kind, plan);
+    // What a stopped load left is found and mended by the next run.
+    if (run.host.stopSignal() != 0) return Outcome::interrupted;
     if (moved == MoveResult::notStarted) return Outcome::failed;
     if (moved == MoveResult::nothingListed) return Outcome::empty;
     if (!plan.closingLine.empty()) LOG_AS(kind.loggedAs, plan.closingLine);
@@ -68,6 +71,9 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
 
 Outcome migrateCollection(const OlapMigrator& run, const CollectionKind& kind,
                           CollectionRecord& record) {
+    // A signal between two collections stops the run at the next one, before
+    // any of its commands.
+    if (run.host.stopSignal() != 0) return Outcome::interrupted;
     if (!diskUsageExceedCheck(run.parameters.diskLimit, run.host)) return Outcome::stopped;
     const StateReading reading = readCollectionState(run, kind);
     if (!reading.state) return reading.outcome;
@@ -96,14 +102,19 @@ void migratePass(OlapMigrator& run, bool reportPass) {
             return;
         }
         const std::int64_t began = run.host.now();
-        const Preprocessing preprocessing =
-            kind.isReport && !preprocessed ? executeReportTypePreprocessCommand(run) : Preprocessing::done;
+        const Preprocessing preprocessing = kind.isReport && !preprocessed && run.host.stopSignal() == 0
+                                                ? executeReportTypePreprocessCommand(run)
+                                                : Preprocessing::done;
         preprocessed = preprocessing == Preprocessing::done;
         // A collection whose conversion state is unknown may still hold text
         // where the target expects numbers: it waits for a run that can tell.
         record.outcome = preprocessing == Preprocessing::unchecked
                              ? Outcome::failed
                              : migrateCollection(run, kind, record);
+        if (const int signal = run.host.stopSignal(); signal != 0) {
+            LOG_AS(kind.loggedAs, name, " interrupted by ", signalName(signal));
+            record.outcome = Outcome::interrupted;
+        }
         record.seconds = run.host.now() - began;
         run.report.record(std::move(record));
     });

@@ -62,7 +62,7 @@ bool tb_base_report_data_migration(const OlapMigrator& run, const std::string& c
         }
         ObjectIdBatchReader reader(list, run.parameters.batchCount);
         ObjectIdBatch batch;
-        while (reader.next(batch)) {
+        while (run.host.stopSignal() == 0 && reader.next(batch)) {
             if (run.parameters.memoryLimitSet) checkClickHouseMemory(run);
             if (executeMigrationCommand(run, collection, batch.upper, batch.lower)) {
                 LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration completed");

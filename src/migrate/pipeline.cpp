@@ -47,6 +47,7 @@ bool moveWindows(const OlapMigrator& run, const std::string& collection, std::st
     const std::vector<ReportWindow> windows =
         planReportWindows(plan.newest, plan.oldest, run.parameters.interval);
     for (const ReportWindow& window : windows) {
+        if (run.host.stopSignal() != 0) return false;
         LOG_AS(loggedAs, "migration table : ", formatTime(window.newest, pattern), "  ~ ",
                formatTime(window.oldest, pattern));
         const std::string upper = &window == &windows.front()

@@ -18,6 +18,7 @@ enum class Outcome {
     failed,
     refusedName,
     stopped,  // the run ended at this collection (disk limit, unreadable time)
+    interrupted,  // a signal stopped the run while this collection was in hand
 };
 
 struct CollectionRecord {
@@ -33,7 +34,7 @@ struct CollectionRecord {
 class RunReport {
 public:
     void record(CollectionRecord record) {
-        if (record.outcome == Outcome::stopped) stop();
+        if (record.outcome == Outcome::stopped || record.outcome == Outcome::interrupted) stop();
         records_.push_back(std::move(record));
     }
     const std::vector<CollectionRecord>& records() const { return records_; }
@@ -63,7 +64,8 @@ public:
 
     static bool isFailure(Outcome outcome) {
         return outcome == Outcome::failed || outcome == Outcome::incomplete ||
-               outcome == Outcome::refusedName || outcome == Outcome::stopped;
+               outcome == Outcome::refusedName || outcome == Outcome::stopped ||
+               outcome == Outcome::interrupted;
     }
 
     static constexpr const char* handoffName = "Snowflake ID hand-off";

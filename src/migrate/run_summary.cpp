@@ -8,6 +8,7 @@ constexpr std::array allOutcomes = {
     Outcome::migrated, Outcome::migratedAfterClearing, Outcome::complete,
     Outcome::skippedOverlap, Outcome::incomplete,      Outcome::empty,
     Outcome::failed,   Outcome::refusedName,           Outcome::stopped,
+    Outcome::interrupted,
 };
 
 std::string collectionLine(const CollectionRecord& record) {
@@ -56,6 +57,8 @@ std::string_view outcomeText(Outcome outcome) {
             return "refused name";
         case Outcome::stopped:
             return "run stopped";
+        case Outcome::interrupted:
+            return "interrupted";
     }
     return "failed";
 }

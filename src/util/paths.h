@@ -12,6 +12,7 @@ namespace paths {
 inline constexpr std::string_view configDirectory = "/opt/tevrik/qor/etc/config/";
 inline constexpr std::string_view pidDirectory = "/var/run/qor";
 inline constexpr std::string_view pidFile = "/var/run/qor/qorolapmigrate.pid";
+inline constexpr std::string_view childLedger = "/var/run/qor/qorolapmigrate.children";
 inline constexpr std::string_view clickhouseStorage = "/tevfs/clickhouse";
 inline constexpr std::string_view nosqlStorage = "/tevfs/nosql";
 inline constexpr std::string_view workDirectory = "/tmp";

@@ -248,34 +248,63 @@ TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
     EXPECT_EQ(again.summary().front(), "Summary : tb_base_report_data : complete, verified 4") << again.out;
 }
 
-TEST(KilledRun, LeavesItsLockAndPartOfTheRowsAndTheNextRunsRecover) {
-    Sandbox box;
-    box.collection("tb_audit_log", spread(daysAgo(30), daysAgo(1), 14000));
-    // The exporter stops after enough documents for the loader to commit a first block.
-    box.env("QOR_MONGOEXPORT_HANG_AFTER", "10000");
-    const pid_t run = box.start({"start", "-t", "tb_audit_log"});
-    while (Engines::get().count("mig_tb_audit_log_completed") == 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    kill(-run, SIGKILL);
-    EXPECT_EQ(box.finish(run).status, 128 + SIGKILL);
-    const std::int64_t arrived = Engines::get().count("mig_tb_audit_log_completed");
-    EXPECT_LT(arrived, 14000);
-    EXPECT_TRUE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
-    EXPECT_EQ(exportConfigs(box), 1u) << "the killed export's password file";
+// Live processes whose environment names the sandbox: the programs a run started.
+std::vector<pid_t> programsOf(const Sandbox& box) {
+    std::vector<pid_t> found;
+    for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream environ(process.path() / "environ");
+        const std::string text{std::istreambuf_iterator<char>(environ), {}};
+        if (text.find(box.path("/").string()) != std::string::npos) found.push_back(std::stoi(process.path().filename()));
+    }
+    return found;
+}
 
-    box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
-    const Result again = box.run({"start", "-t", "tb_audit_log"});
-    EXPECT_EQ(again.status, 1) << again.out << again.err;
-    EXPECT_EQ(again.summary(), (std::vector<std::string>{"Summary : tb_audit_log : incomplete, run retry -t tb_audit_log",
-                                                         "Summary total : 1 collection, 1 incomplete"}));
-    EXPECT_EQ(Engines::get().count("mig_tb_audit_log_completed"), arrived);
-    EXPECT_EQ(exportConfigs(box), 0u);
-    const Result retry = box.run({"retry", "-t", "tb_audit_log"});
-    // The killed run's staging rows are still there: retry clears the completed and target tables only.
-    EXPECT_EQ(retry.summary().front(), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
-                                           std::to_string(14000 + arrived) + ", completed 14000");
-    EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "14000\t14000");
-    EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
+TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsRecover) {
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        Sandbox box;
+        box.collection("tb_audit_log", spread(daysAgo(30), daysAgo(1), 14000));
+        // The exporter stops after enough documents for the loader to commit a first block.
+        box.env("QOR_MONGOEXPORT_HANG_AFTER", "10000");
+        const pid_t run = box.start({"start", "-t", "tb_audit_log"});
+        while (Engines::get().count("mig_tb_audit_log_completed") == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        kill(run, signal);  // the tool alone, as kill(1) or a service manager without its group would
+        const Result stopped = box.finish(run);
+        EXPECT_EQ(stopped.status, 128 + signal) << stopped.out << stopped.err;
+        EXPECT_EQ(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")), signal == SIGKILL);
+        EXPECT_EQ(exportConfigs(box), signal == SIGKILL ? 1u : 0u) << "the killed export's password file";
+        if (signal == SIGTERM) {
+            EXPECT_EQ(stopped.messages("tb_audit_log interrupted by "), std::vector<std::string>{"tb_audit_log interrupted by SIGTERM"});
+            EXPECT_EQ(stopped.summary(), (std::vector<std::string>{"Summary : tb_audit_log : interrupted",
+                                                                   "Summary total : 1 collection, 1 interrupted"}));
+            EXPECT_EQ(programsOf(box), std::vector<pid_t>{});
+        } else {
+            const std::size_t exports = box.calls("mongoexport").size();
+            const Result refused = box.run({"start", "-t", "tb_audit_log"});
+            EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
+            EXPECT_EQ(refused.messages("an earlier run's mongoexport (pid ").size(), 1u) << refused.out;
+            EXPECT_EQ(box.calls("mongoexport").size(), exports);
+            for (const pid_t orphan : programsOf(box)) kill(orphan, SIGKILL);
+            while (!programsOf(box).empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        const std::int64_t arrived = Engines::get().count("mig_tb_audit_log_completed");
+        EXPECT_LT(arrived, 14000);
+
+        box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
+        const Result again = box.run({"start", "-t", "tb_audit_log"});
+        EXPECT_EQ(again.status, 1) << again.out << again.err;
+        EXPECT_EQ(again.summary(), (std::vector<std::string>{"Summary : tb_audit_log : incomplete, run retry -t tb_audit_log",
+                                                             "Summary total : 1 collection, 1 incomplete"}));
+        EXPECT_EQ(Engines::get().count("mig_tb_audit_log_completed"), arrived);
+        EXPECT_EQ(exportConfigs(box), 0u);
+        const Result retry = box.run({"retry", "-t", "tb_audit_log"});
+        // The killed run's staging rows are still there: retry clears the completed and target tables only.
+        EXPECT_EQ(retry.summary().front(), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
+                                               std::to_string(14000 + arrived) + ", completed 14000");
+        EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "14000\t14000");
+        EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
+    }
 }
 
 }  // namespace

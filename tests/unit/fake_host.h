@@ -32,6 +32,7 @@ struct FakeHost {
         h.now = [this] { return clock; };
         h.sleepFor = [this](unsigned seconds) { sleeps.push_back(seconds); };
         h.fileSystem = [](const std::string&) { return std::optional<FileSystemFigures>{}; };
+        h.stopSignal = [] { return 0; };
         return h;
     }
 };
