@@ -250,9 +250,25 @@ std::string migCountSql(std::string_view olapName) {
     return fillTemplate(templates::migCountSql, {olapName, olapName});
 }
 
+namespace {
+std::string retryMarkKey(std::string_view completedTable) { return "retry " + std::string(completedTable); }
+}  // namespace
+
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span) {
-    return "select count(), max(oid) from " + std::string(completedTable) + " where " +
-           oidCondition(span);
+    // The newest oid last: an empty table prints it as an empty field, which
+    // the reply's reader drops.
+    return "select count(), (select count() from mig_tb_preprocess_completed where table_name = '" +
+           retryMarkKey(completedTable) + "'), max(oid) from " + std::string(completedTable) +
+           " where " + oidCondition(span);
+}
+
+std::string retryMarkSql(std::string_view completedTable) {
+    return preprocessRecordSql(retryMarkKey(completedTable));
+}
+
+std::string retryUnmarkSql(std::string_view completedTable) {
+    return "DELETE FROM mig_tb_preprocess_completed WHERE table_name = '" +
+           retryMarkKey(completedTable) + "'";
 }
 
 std::string truncateSql(std::string_view table) {

@@ -65,8 +65,13 @@ ShellCommand clickhouseLoadCommand(const ClickHouseLogin& login, std::string_vie
 
 std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
-// How many completed rows the span holds, and the newest of them.
+// How many completed rows the span holds, whether a retry marked the table
+// as cleared only in part, and the newest row of the span.
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
+// A retry marks the completed table while it clears: the target's rows go
+// first, and a table still marked records rows the target may no longer hold.
+std::string retryMarkSql(std::string_view completedTable);
+std::string retryUnmarkSql(std::string_view completedTable);
 std::string truncateSql(std::string_view table);
 // The target rows whose time column lies between the two UTC date-times,
 // both included.

@@ -34,7 +34,12 @@ CompletedRows countCompletedRows(const ClickHouseLogin& login, std::string_view 
     }
     rows.count = reply.fields.empty() ? std::nullopt : countOf(reply.fields.front());
     if (!rows.count) rows.why = notANumber;
-    const std::string newest = reply.fields.size() < 2 ? "" : removeNewlines(reply.fields[1]);
+    const std::optional<std::int64_t> marks = reply.fields.size() < 2 ? std::nullopt : countOf(reply.fields[1]);
+    if (marks != 0) {
+        rows.count.reset();
+        rows.why = marks ? "marked by a retry that did not end well: run retry again" : notANumber;
+    }
+    const std::string newest = reply.fields.size() < 3 ? "" : removeNewlines(reply.fields[2]);
     if (isObjectIdText(newest)) rows.newest = newest;
     return rows;
 }

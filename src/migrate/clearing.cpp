@@ -6,21 +6,34 @@
 
 bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind, const Clearing& clearing) {
     LOG(kind.name, " table data delete (", clearing.toTime, " ~ ", clearing.fromTime, ")");
-    const CallStatus target = executeClickHouseCommand(
-        run.clickhouse,
-        deleteRangeSql(kind.olapName, kind.clearingTimeExpression, clearing.fromTime, clearing.toTime),
-        run.host);
-    if (target.failed()) {
-        LOG(kind.name, " table data could not be deleted (", target.failure(), "), nothing was cleared");
+    const auto statement = [&run](const std::string& sql) {
+        return executeClickHouseCommand(run.clickhouse, sql, run.host);
+    };
+    const CallStatus marked = statement(retryMarkSql(kind.completedTable));
+    if (marked.failed()) {
+        LOG(kind.name, " table data could not be deleted (", marked.failure(), "), nothing was cleared");
         return false;
     }
-    const CallStatus completed = executeClickHouseCommand(
-        run.clickhouse, deleteCompletedSql(kind.completedTable, clearing.completed), run.host);
+    const CallStatus target =
+        statement(deleteRangeSql(kind.olapName, kind.clearingTimeExpression, clearing.fromTime, clearing.toTime));
+    if (target.failed()) {
+        LOG(kind.name, " table data could not be deleted (", target.failure(), "), nothing was cleared");
+        // Both tables are as they were; a mark that stays only asks for a retry.
+        statement(retryUnmarkSql(kind.completedTable));
+        return false;
+    }
+    const CallStatus completed = statement(deleteCompletedSql(kind.completedTable, clearing.completed));
     if (completed.failed()) {
         LOG(kind.name, " table data could not be deleted from ", kind.completedTable, " (",
             completed.failure(), ") after its rows in ", kind.olapName,
-            " were: it records rows that are gone, run retry -t ", kind.name, " again");
+            " were: it stays marked, run retry -t ", kind.name, " again");
         return false;
     }
+    // Both tables agree again; a mark that stays keeps the collection from
+    // being verified, so the move goes on and the run still ends 1.
+    const CallStatus unmarked = statement(retryUnmarkSql(kind.completedTable));
+    if (unmarked.failed())
+        LOG(kind.name, " retry mark could not be removed (", unmarked.failure(), "), run retry -t ",
+            kind.name, " again");
     return true;
 }

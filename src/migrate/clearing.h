@@ -8,6 +8,8 @@
 // Deletes the target rows of the clearing's time span first and its
 // completed rows after them, so that a failure never leaves the completed
 // table short of what the target holds: a later run would load those rows a
-// second time. False, with a line naming what was and was not cleared, when
-// a statement failed.
+// second time. While it clears, the completed table is marked: one that
+// records rows the target lost is counted by no later run until a retry
+// ends well. False, with a line naming what was and was not cleared, when a
+// statement failed.
 bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind, const Clearing& clearing);
