@@ -42,6 +42,7 @@ protected:
     // tool's own seam; no password may stand in the command's text.
     std::vector<std::string> received(ShellCommand command, const std::string& password = "#pw") {
         EXPECT_EQ(command.text.find(password), std::string::npos) << command.text;
+        command.secretFile.reset();  // the stubs read none, and its path is one of the values
         command.text = "cd '" + root_.string() + "' && PATH='" + bin_.string() + "' && { " +
                        command.text + "\n}";
         std::string text;
