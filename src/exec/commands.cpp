@@ -202,19 +202,23 @@ std::string exportQueryOption(std::string_view upperOid, std::string_view lowerO
                         {insideSingleQuotes(upperOid), insideSingleQuotes(lowerOid)});
 }
 
+namespace {
+// The exporter's configuration file: a YAML double-quoted scalar takes the
+// escapes of a JSON string.
+std::string exportConfigText(const MongoLogin& login) {
+    return "password: " + javaScriptString(login.password) + "\n";
+}
+}  // namespace
+
 ShellCommand exportCommand(const MongoLogin& login, std::string_view collection,
                            std::string_view queryOption, std::string_view configFile) {
     return {fillTemplate(templates::mongoExportCmd,
                          {bareArgument(login.host), bareArgument(collection),
                           bareArgument(login.user), bareArgument(configFile)}) +
-            std::string(queryOption)};
+                std::string(queryOption),
+            {},
+            SecretFile{std::string(configFile), exportConfigText(login)}};
 }
-
-std::string exportConfigText(const MongoLogin& login) {
-    // A YAML double-quoted scalar takes the escapes of a JSON string.
-    return "password: " + javaScriptString(login.password) + "\n";
-}
-
 
 ShellCommand objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
                                        std::string_view lowerOid, std::string_view upperOid,
@@ -308,17 +312,6 @@ ShellCommand snowflakeUpdateCommand(const PostgresLogin& login, std::string_view
             {{"PGPASSWORD", login.password}}};
 }
 
-ShellCommand memoryLimitCommand(int memoryLimit) {
-    // The share of physical memory as awk reads it: the percentage over 100
-    // with two decimals, so 5 means 5 % (0.05) and not half the memory.
-    const std::int64_t limit = memoryLimit;
-    const std::int64_t magnitude = limit < 0 ? -limit : limit;
-    const std::int64_t hundredths = magnitude % 100;
-    const std::string share = std::string(limit < 0 ? "-" : "") + std::to_string(magnitude / 100) +
-                              (hundredths < 10 ? ".0" : ".") + std::to_string(hundredths);
-    return {"free -b | awk '/Mem:/ {printf \"%.0f\\n\", $2 * " + share + "}'"};
-}
+ShellCommand physicalMemoryCommand() { return {"free -b"}; }
 
-ShellCommand directorySizeCommand(std::string_view path) {
-    return {"du -sL " + bareArgument(path) + " | awk '{print $1}'"};
-}
+ShellCommand directorySizeCommand(std::string_view path) { return {"du -sL " + bareArgument(path)}; }

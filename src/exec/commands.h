@@ -46,8 +46,8 @@ ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view col
 // The filter option of the export-and-load pipeline: none without an upper
 // bound, "$lte" only without a lower bound, both otherwise.
 std::string exportQueryOption(std::string_view upperOid, std::string_view lowerOid);
-// `configFile` holds exportConfigText(login); the exporter reads the
-// password from there.
+// The exporter reads the password from `configFile`, the command's secret
+// file.
 ShellCommand exportCommand(const MongoLogin& login, std::string_view collection,
                            std::string_view queryOption, std::string_view configFile);
 // The export of the `_id` values of a window into the work file: with an
@@ -55,7 +55,6 @@ ShellCommand exportCommand(const MongoLogin& login, std::string_view collection,
 ShellCommand objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
                                        std::string_view lowerOid, std::string_view upperOid,
                                        std::string_view floorOid, std::string_view configFile);
-std::string exportConfigText(const MongoLogin& login);
 
 // --- ClickHouse
 // The client prefix followed by the SQL as the one value of --query=.
@@ -87,6 +86,8 @@ std::string preprocessRecordSql(std::string_view key);
 ShellCommand snowflakeUpdateCommand(const PostgresLogin& login, std::string_view snowflakeId);
 
 // --- Host tools
-// `memoryLimit` is a percentage of physical memory (1 ... 100).
-ShellCommand memoryLimitCommand(int memoryLimit);
+// Each on its own, never piped into awk: dash has no pipefail, and a
+// pipeline's status would be awk's, hiding a failure of the program asked.
+ShellCommand physicalMemoryCommand();
+// "du -sL PATH": the size in 1024-byte blocks, then a TAB and the path.
 ShellCommand directorySizeCommand(std::string_view path);

@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "exec/child_groups.h"
+#include "exec/private_file.h"
 
 extern char** environ;
 
@@ -83,8 +84,18 @@ ChildStatus waitForChild(pid_t child) {
     return childStatusFromWait(raw);
 }
 
+// Makes the command's secret file, when it has one, to live as long as
+// `file`; false when it could not be made.
+bool makeSecretFile(const ShellCommand& command, std::optional<PrivateFile>& file) {
+    if (!command.secretFile) return true;
+    file.emplace(command.secretFile->path, command.secretFile->content);
+    return file->created();
+}
+
 ChildStatus readOutput(const ShellCommand& command, std::size_t pieceSize,
                        const std::function<void(std::string_view)>& onPiece) {
+    std::optional<PrivateFile> secret;
+    if (!makeSecretFile(command, secret)) return ChildStatus{};
     flushOwnOutput();
     int ends[2];
     if (pipe(ends) == -1) return ChildStatus{};
@@ -104,13 +115,18 @@ ChildStatus readOutput(const ShellCommand& command, std::size_t pieceSize,
 }
 
 ChildStatus run(const ShellCommand& command) {
+    std::optional<PrivateFile> secret;
+    if (!makeSecretFile(command, secret)) return ChildStatus{};
     flushOwnOutput();
     return waitForChild(startShell(command, -1, -1, {}));
 }
 
 PipelineStatus runPipeline(const ShellCommand& producer, const ShellCommand& consumer) {
-    flushOwnOutput();
     PipelineStatus status;
+    std::optional<PrivateFile> producerSecret, consumerSecret;
+    if (!makeSecretFile(producer, producerSecret) || !makeSecretFile(consumer, consumerSecret))
+        return status;
+    flushOwnOutput();
     int ends[2];
     if (pipe(ends) == -1) return status;
     const pid_t producerId = startShell(producer, -1, ends[1], {ends[0], ends[1]});

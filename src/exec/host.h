@@ -29,12 +29,22 @@ struct PipelineStatus {
     ChildStatus consumer;
 };
 
+// A secret for a client that reads it only from a file.
+struct SecretFile {
+    std::string path;
+    std::string content;
+};
+
 // A command line for /bin/sh and the variables its shell gets on top of the
 // tool's own environment. Secrets travel in the variables, never in the
-// text: the text of every process is readable by any local account.
+// text: the text of every process is readable by any local account. A
+// secret file exists only while the command runs: the host makes it just
+// before the start and removes it after the end, so a command that is only
+// shown, never run, leaves no secret on the disk.
 struct ShellCommand {
     std::string text;
     std::vector<std::pair<std::string, std::string>> environment;
+    std::optional<SecretFile> secretFile;
 };
 
 struct FileSystemFigures {
@@ -44,6 +54,8 @@ struct FileSystemFigures {
     std::uint64_t availableBlocks = 0;  // for unprivileged users
 };
 
+// A command whose secret file cannot be made is not started: its status
+// says so (code -1) after a line naming the file.
 struct Host {
     // Runs `command` through /bin/sh and hands its standard output to
     // `onPiece` in pieces of at most `pieceSize - 1` bytes, each ending at a

@@ -1,25 +1,46 @@
 #include "exec/private_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
+#include "util/log.h"
 #include "util/paths.h"
 
 namespace {
 constexpr std::string_view exportConfigPrefix = "qorolapmigrate-mongoexport-";
 }  // namespace
 
+int createWorkFile(const std::string& path) {
+    struct stat found {};
+    if (lstat(path.c_str(), &found) == 0) {
+        const char* refusal = S_ISLNK(found.st_mode)      ? "it is a symbolic link"
+                              : found.st_uid != geteuid() ? "it belongs to another account"
+                              : !S_ISREG(found.st_mode)   ? "it is not a regular file"
+                                                          : nullptr;
+        if (refusal != nullptr) {
+            LOG("Cannot write the work file ", path, " : ", refusal);
+            return -1;
+        }
+        unlink(path.c_str());
+    }
+    // In a folder with the sticky bit nobody else can swap the file we make
+    // here for a link, so a later open by name (a shell's "> file") opens it.
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) LOG("Cannot write the work file ", path);
+    return fd;
+}
+
 PrivateFile::PrivateFile(std::string path, std::string_view content) : path_(std::move(path)) {
-    // A file of that name can only be a leftover of an earlier process with
-    // our id; O_EXCL then guarantees that nobody else holds it open.
-    unlink(path_.c_str());
-    const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = createWorkFile(path_);
     if (fd < 0) return;
     created_ = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     created_ = close(fd) == 0 && created_;
-    if (!created_) unlink(path_.c_str());
+    if (created_) return;
+    LOG("Cannot write the work file ", path_);
+    unlink(path_.c_str());
 }
 
 PrivateFile::~PrivateFile() {

@@ -1,13 +1,23 @@
 #pragma once
-// Files for the secrets a client will only read from a file: made for their
-// owner alone and gone as soon as the call that needed them is over.
+// Files the tool writes in the work folder, which every local account may
+// write to: each made anew for this process, never through a link and never
+// into a file somebody else made; and the files for the secrets a client
+// will only read from a file, gone as soon as the call that needed them is
+// over.
 
 #include <string>
 #include <string_view>
 
+// An open descriptor for writing a new, empty file at `path` (mode 0600,
+// created exclusively, not through a link), or -1 after a line naming the
+// path. A stale file of our own there, a regular file of this user, is
+// removed first; a link, another account's file or anything else is
+// refused and left as it is, so no write lands where a planted link points.
+int createWorkFile(const std::string& path);
+
 class PrivateFile {
 public:
-    // Created anew (mode 0600, never an existing file reused) with `content`.
+    // Created as a work file with `content`; a line names it when it could not be.
     PrivateFile(std::string path, std::string_view content);
     ~PrivateFile();
     PrivateFile(const PrivateFile&) = delete;

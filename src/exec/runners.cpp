@@ -18,14 +18,26 @@ std::string CallStatus::failure() const {
     return program + " exit " + std::to_string(status.started() ? status.code : 127);
 }
 
-CommandOutput executeCommand(const ShellCommand& command, const Host& host) {
+namespace {
+CommandOutput readCommand(const ShellCommand& command, const Host& host, bool whole) {
     CommandOutput output;
     output.program = programOf(command.text);
-    output.status = host.readOutput(command, lastLinePieceSize,
-                                    [&output](std::string_view piece) { output.text = piece; });
+    output.status = host.readOutput(command, lastLinePieceSize, [&](std::string_view piece) {
+        if (!whole) output.text.clear();
+        output.text.append(piece);
+    });
     if (!output.status.started()) LOG("Failed to execute query.");
     if (output.failed()) output.text.clear();
     return output;
+}
+}  // namespace
+
+CommandOutput executeCommand(const ShellCommand& command, const Host& host) {
+    return readCommand(command, host, false);
+}
+
+CommandOutput readWholeOutput(const ShellCommand& command, const Host& host) {
+    return readCommand(command, host, true);
 }
 
 QueryResult getClickHouseQueryResult(const ClickHouseLogin& login, const std::string& sql,

@@ -31,6 +31,10 @@ struct QueryResult : CallStatus {
 
 CommandOutput executeCommand(const ShellCommand& command, const Host& host = realHost());
 
+// The same with `text` holding the whole output, for a program whose answer
+// is not on its last line (free).
+CommandOutput readWholeOutput(const ShellCommand& command, const Host& host = realHost());
+
 // `sql` is plain SQL; it reaches clickhouse-client as the one --query= value.
 // "Split String Error" is logged whenever no field comes back.
 QueryResult getClickHouseQueryResult(const ClickHouseLogin& login, const std::string& sql,

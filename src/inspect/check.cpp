@@ -179,10 +179,14 @@ bool checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string
     const bool judged = usedSize && sizes.unsized == 0;
     if (!judged) {
         // A verdict on figures that were not read would only look like one.
-        writeReportLine("Migration capacity cannot be judged : " + std::to_string(sizes.unsized) +
-                        (sizes.unsized == 1 ? " collection" : " collections") +
-                        " could not be sized" +
-                        (usedSize ? "" : ", the MongoDB used size could not be measured"));
+        std::string reasons;
+        if (sizes.unsized > 0) {
+            reasons = std::to_string(sizes.unsized) +
+                      (sizes.unsized == 1 ? " collection" : " collections") + " could not be sized";
+        }
+        if (!usedSize)
+            reasons += (reasons.empty() ? "" : ", ") + std::string("the MongoDB used size could not be measured");
+        writeReportLine("Migration capacity cannot be judged : " + reasons);
     } else if (figures) {
         if (availableSize(*figures) > requiredCapacityOf(*usedSize, sizes.largest)) {
             writeReportLine("\x1b[32mMigration is possible !!\x1b[0m");

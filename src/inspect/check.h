@@ -22,7 +22,8 @@ std::string formatBytes(std::uint64_t bytes);
 
 // Bytes under `path`, following links because the data directories of a
 // server are often links to a larger disk; nothing, with the reason in
-// `why`, when du gives no figure.
+// `why`, when du fails or gives no figure: the total du prints beside a
+// failure (a dangling link) is only part of the size.
 std::optional<std::uint64_t> getDirectorySize(const std::string& path, std::string& why,
                                               const Host& machine = realHost());
 

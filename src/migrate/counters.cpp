@@ -12,6 +12,8 @@ std::int32_t getMigrationCount(const OlapMigrator& run, const CollectionKind& ki
     // Two counts or nothing: a reply cut short is as unreadable as none.
     if (result.fields.size() < 2) {
         LOG("Split String Error");
+        LOG(kind.olapName, " staging and completed counts could not be read (",
+            result.failed() ? result.failure() : "no two counts in the reply", ")");
         return -1;
     }
     stagingCount = removeNewlines(result.fields[0]);

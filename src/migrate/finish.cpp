@@ -5,7 +5,7 @@
 #include "migrate/counters.h"
 #include "util/log.h"
 
-void finishMigratedCollection(const OlapMigrator& run, const CollectionKind& kind,
+bool finishMigratedCollection(const OlapMigrator& run, const CollectionKind& kind,
                               CollectionRecord& record) {
     if (kind.settleSeconds > 0) run.host.sleepFor(kind.settleSeconds);
     std::string stagingCount;
@@ -20,7 +20,7 @@ void finishMigratedCollection(const OlapMigrator& run, const CollectionKind& kin
     run.host.sleepFor(static_cast<unsigned>(run.parameters.waitTime));
     const CallStatus emptied =
         executeClickHouseCommand(run.clickhouse, truncateSql(kind.stagingTable), run.host);
-    // Rows left in staging were carried on already; they only take room.
     if (emptied.failed())
         LOG_AS(kind.loggedAs, kind.stagingTable, " could not be emptied (", emptied.failure(), ")");
+    return !record.countsUnreadable && !emptied.failed();
 }

@@ -7,6 +7,8 @@
 #include "migrate/collection_kind.h"
 #include "migrate/run.h"
 
-// The counts read go into `record`.
-void finishMigratedCollection(const OlapMigrator& run, const CollectionKind& kind,
+// The counts read go into `record`. False when the counts could not be
+// read or the staging table could not be emptied: a program that failed
+// never passes for a clean run.
+bool finishMigratedCollection(const OlapMigrator& run, const CollectionKind& kind,
                               CollectionRecord& record);

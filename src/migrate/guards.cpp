@@ -1,5 +1,6 @@
 #include "migrate/guards.h"
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -43,32 +44,58 @@ bool diskUsageExceedCheck(std::int64_t limit, const Host& host) {
 namespace {
 constexpr int memoryCheckAttempts = 60;
 constexpr unsigned memoryCheckPause = 10;
+
+// The run's share of physical memory in bytes, written as awk's "%.0f"
+// would: the total of free's "Mem:" line times the percentage over 100.
+// Nothing when no "Mem:" line carries a number.
+std::optional<std::string> memoryLimitText(std::string_view freeOutput, int memoryLimit) {
+    const std::size_t line = freeOutput.starts_with("Mem:") ? 0 : freeOutput.find("\nMem:");
+    if (line == std::string_view::npos) return std::nullopt;
+    const std::optional<std::int64_t> total =
+        readLeadingInt64(freeOutput.substr(freeOutput.find(':', line) + 1));
+    if (!total || *total < 0) return std::nullopt;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f", static_cast<double>(*total) * (memoryLimit / 100.0));
+    return std::string(text);
+}
+
+// A program that failed left nothing known about the memory, and a batch
+// loaded blind could push ClickHouse over: the collection stops here.
+bool memoryUnreadable(const CallStatus& read) {
+    LOG_AS("checkClickHouseMemory", "Memory Check Error");
+    LOG_AS("checkClickHouseMemory", "ClickHouse memory could not be checked (", read.failure(),
+           "), the batch is not loaded");
+    return false;
+}
 }  // namespace
 
-void checkClickHouseMemory(const OlapMigrator& run) {
+bool checkClickHouseMemory(const OlapMigrator& run) {
     for (int attempt = 0; attempt < memoryCheckAttempts; ++attempt) {
-        if (run.host.stopSignal() != 0) return;
-        const std::string limitText =
-            removeNewlines(executeCommand(memoryLimitCommand(run.parameters.memoryLimit), run.host).text);
+        if (run.host.stopSignal() != 0) return false;
+        const CommandOutput memory = readWholeOutput(physicalMemoryCommand(), run.host);
+        if (memory.failed()) return memoryUnreadable(memory);
         const QueryResult usage = getClickHouseQueryResult(run.clickhouse, memoryTrackingSql(), run.host);
-        const std::optional<std::int64_t> limit = readLeadingInt64(limitText);
+        if (usage.failed()) return memoryUnreadable(usage);
+        const std::optional<std::string> limitText = memoryLimitText(memory.text, run.parameters.memoryLimit);
+        const std::optional<std::int64_t> limit = limitText ? readLeadingInt64(*limitText) : std::nullopt;
         const std::optional<std::int64_t> used =
             usage.fields.empty() ? std::nullopt : readLeadingInt64(usage.fields[0]);
-        // Without both figures nothing is known about the memory: waiting is
-        // safer than loading on a guessed limit of zero or on a guessed usage.
+        // Figures that do not read as numbers tell nothing about the memory:
+        // waiting is safer than loading on a guessed limit or usage.
         if (!limit || !used) {
             LOG("Memory Check Error");
             run.host.sleepFor(memoryCheckPause);
             continue;
         }
         if (static_cast<std::uint64_t>(*used) <= static_cast<std::uint64_t>(*limit)) {
-            LOG("Limit Memory (Physical RAM * 0.4) : ", limitText);
+            LOG("Limit Memory (Physical RAM * 0.4) : ", *limitText);
             LOG("ClickHouse Current Usage Memory : ", usage.fields[0]);
-            return;
+            return true;
         }
         LOG("ClickHouse Memory Usage Exceeds 40% of Physical RAM");
         run.host.sleepFor(memoryCheckPause);
     }
     LOG("ClickHouse memory was not within the limit after ", memoryCheckAttempts,
         " checks, loading anyway");
+    return true;
 }

@@ -14,5 +14,7 @@
 bool diskUsageExceedCheck(std::int64_t limit, const Host& host);
 
 // Waits, up to 60 attempts 10 seconds apart, until ClickHouse tracks no more
-// memory than the run's share of physical memory.
-void checkClickHouseMemory(const OlapMigrator& run);
+// memory than the run's share of physical memory; after the last attempt
+// the batch loads anyway. False, after a line naming the program, when
+// `free` or the ClickHouse query failed: the batch must not load.
+bool checkClickHouseMemory(const OlapMigrator& run);

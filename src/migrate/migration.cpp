@@ -1,5 +1,7 @@
 #include "migrate/migration.h"
 
+#include <optional>
+
 #include "exec/child_groups.h"
 #include "exec/shell_quote.h"
 #include "migrate/clearing.h"
@@ -64,8 +66,8 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
     if (moved == MoveResult::notStarted) return Outcome::failed;
     if (moved == MoveResult::nothingListed) return Outcome::empty;
     if (!plan.closingLine.empty()) LOG_AS(kind.loggedAs, plan.closingLine);
-    finishMigratedCollection(run, kind, record);
-    if (moved == MoveResult::failed) return Outcome::failed;
+    const bool finished = finishMigratedCollection(run, kind, record);
+    if (moved == MoveResult::failed || !finished) return Outcome::failed;
     return verified(run, kind, plan, record);
 }
 
@@ -81,8 +83,16 @@ Outcome migrateCollection(const OlapMigrator& run, const CollectionKind& kind,
     return carryOut(run, kind, plan, record);
 }
 
+// A report collection may hold text where the target expects numbers until
+// the conversion is known to be done. Rows loaded before it would keep the
+// text for good, so the collection waits for a run that converts it.
+Outcome waitForConversion(const CollectionKind& kind) {
+    LOG_AS(kind.loggedAs, kind.name, " waits for the merge_seq conversion");
+    return Outcome::failed;
+}
+
 void migratePass(OlapMigrator& run, bool reportPass) {
-    bool preprocessed = false;
+    std::optional<Preprocessing> preprocessing;
     forEachCollection(run.migrationList, [&](const std::string& key, const std::string& name) {
         const RunParameters& parameters = run.parameters;
         if (run.report.stopped() || !isSelected(key, name, parameters.product, parameters.table))
@@ -102,21 +112,29 @@ void migratePass(OlapMigrator& run, bool reportPass) {
             return;
         }
         const std::int64_t began = run.host.now();
-        const Preprocessing preprocessing = kind.isReport && !preprocessed && run.host.stopSignal() == 0
-                                                ? executeReportTypePreprocessCommand(run)
-                                                : Preprocessing::done;
-        preprocessed = preprocessing == Preprocessing::done;
-        // A collection whose conversion state is unknown may still hold text
-        // where the target expects numbers: it waits for a run that can tell.
-        record.outcome = preprocessing == Preprocessing::unchecked
-                             ? Outcome::failed
-                             : migrateCollection(run, kind, record);
+        const auto recordVisit = [&] {
+            record.seconds = run.host.now() - began;
+            run.report.record(std::move(record));
+        };
+        try {
+            if (kind.isReport && !preprocessing && run.host.stopSignal() == 0)
+                preprocessing = executeReportTypePreprocessCommand(run);
+            if (run.host.stopSignal() == 0)
+                record.outcome = kind.isReport && preprocessing != Preprocessing::done
+                                     ? waitForConversion(kind)
+                                     : migrateCollection(run, kind, record);
+        } catch (...) {
+            // The driver ends the run on the error; the summary still names
+            // the collection it stopped at.
+            record.outcome = Outcome::stopped;
+            recordVisit();
+            throw;
+        }
         if (const int signal = run.host.stopSignal(); signal != 0) {
             LOG_AS(kind.loggedAs, name, " interrupted by ", signalName(signal));
             record.outcome = Outcome::interrupted;
         }
-        record.seconds = run.host.now() - began;
-        run.report.record(std::move(record));
+        recordVisit();
     });
 }
 }  // namespace

@@ -1,5 +1,7 @@
 #include "migrate/object_id_list.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -7,7 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "exec/private_file.h"
 #include "util/log.h"
+#include "util/parsers.h"
 
 namespace {
 struct FileCloser {
@@ -60,8 +64,11 @@ void writeIdOfLine(std::string_view line, IdWriter& writer) {
 }  // namespace
 
 std::int32_t extractObjectIds(const std::string& input, const std::string& output) {
-    const File out(std::fopen(output.c_str(), "wb"));
+    const int made = createWorkFile(output);
+    if (made < 0) return -1;
+    const File out(fdopen(made, "wb"));
     if (!out) {
+        close(made);
         LOG("Cannot write the work file ", output);
         return -1;
     }
@@ -108,8 +115,13 @@ ObjectIdBatchReader::ObjectIdBatchReader(std::istream& list, std::int32_t batchC
 
 bool ObjectIdBatchReader::next(ObjectIdBatch& batch) {
     batch.size = 0;
-    while (batch.size < batchCount_ && std::getline(list_, line_)) {
-        if (line_.empty()) continue;
+    while (badLine_ == 0 && batch.size < batchCount_ && std::getline(list_, line_)) {
+        ++lineNumber_;
+        if (!isObjectIdText(line_)) {
+            badLine_ = lineNumber_;
+            batch.size = 0;
+            break;
+        }
         if (batch.size == 0) batch.upper.assign(line_);
         batch.lower.assign(line_);
         ++batch.size;

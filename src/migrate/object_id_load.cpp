@@ -2,6 +2,8 @@
 // of the wanted window to the work files, then one export-and-load pipeline
 // per batch of ids.
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 
@@ -15,40 +17,25 @@
 #include "util/log.h"
 #include "util/paths.h"
 
-namespace {
-// Opened for appending, so a list an earlier export left behind stays as it
-// is until the export itself overwrites it.
-bool canWrite(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr) return false;
-    return std::fclose(file) == 0;
-}
-}  // namespace
-
 std::int32_t exportObjectIdList(const OlapMigrator& run, const std::string& collection,
                                 const std::string& lower, const std::string& upper) {
     const std::string tempFile = rootedPath(paths::oidTempFile);
-    const std::string listFile = rootedPath(paths::oidListFile);
-    // A work file that cannot be written must not pass for an empty window.
-    if (!canWrite(tempFile)) {
-        LOG("Cannot write the work file ", tempFile);
-        return -1;
-    }
-    const PrivateFile config(exportConfigPath(), exportConfigText(run.mongo));
-    if (!config.created()) {
-        LOG("Cannot write the work file ", config.path());
-        return -1;
-    }
+    // Made here, so that the exporter's "> file" opens this file and not a
+    // link planted in its place; one that cannot be made must not pass for
+    // an empty window.
+    const int made = createWorkFile(tempFile);
+    if (made < 0) return -1;
+    close(made);
     const CommandOutput exported = executeCommand(
         objectIdListExportCommand(run.mongo, collection, lower, upper,
                                   makeObjectIdFromTime(run.parameters.exportFloorTime()),
-                                  config.path()),
+                                  exportConfigPath()),
         run.host);
     if (exported.failed()) {
         LOG(collection, " ObjectId list export failed (", exported.failure(), ")");
         return -1;
     }
-    return extractObjectIds(tempFile, listFile);
+    return extractObjectIds(tempFile, rootedPath(paths::oidListFile));
 }
 
 bool tb_base_report_data_migration(const OlapMigrator& run, const std::string& collection) {
@@ -63,13 +50,21 @@ bool tb_base_report_data_migration(const OlapMigrator& run, const std::string& c
         ObjectIdBatchReader reader(list, run.parameters.batchCount);
         ObjectIdBatch batch;
         while (run.host.stopSignal() == 0 && reader.next(batch)) {
-            if (run.parameters.memoryLimitSet) checkClickHouseMemory(run);
+            if (run.parameters.memoryLimitSet && !checkClickHouseMemory(run)) {
+                everyBatchMoved = false;
+                break;
+            }
             if (executeMigrationCommand(run, collection, batch.upper, batch.lower)) {
                 LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration completed");
             } else {
                 LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration failed");
                 everyBatchMoved = false;
             }
+        }
+        if (reader.badLine() != 0) {
+            LOG("Cannot use line ", reader.badLine(), " of the work file ", listFile,
+                " : not an ObjectId");
+            everyBatchMoved = false;
         }
         if (list.bad()) {
             LOG("Cannot read the work file ", listFile);

@@ -22,13 +22,8 @@ bool dataMoved(const PipelineStatus& status) {
 bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
                              const std::string& upper, const std::string& lower) {
     const std::string name = toOlapTableName(collection);
-    const PrivateFile config(exportConfigPath(), exportConfigText(run.mongo));
-    if (!config.created()) {
-        LOG("Cannot write the work file ", config.path());
-        return false;
-    }
     const ShellCommand exporter =
-        exportCommand(run.mongo, collection, exportQueryOption(upper, lower), config.path());
+        exportCommand(run.mongo, collection, exportQueryOption(upper, lower), exportConfigPath());
     const ShellCommand loader = clickhouseLoadCommand(run.clickhouse, stagingTableName(collection));
 
     LOG(name, " table migration start");

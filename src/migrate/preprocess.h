@@ -6,7 +6,7 @@
 
 enum class Preprocessing {
     done,       // recorded before, or recorded now after three clean conversions
-    notDone,    // a conversion or the record failed: tried again before the next collection
+    notDone,    // a conversion or the record failed: tried again by the next run
     unchecked,  // the record could not be read, so nothing is known
 };
 

@@ -157,7 +157,7 @@ Sandbox::Sandbox(const Logins& logins) {
     for (const auto& [name, target] : std::map<std::string, fs::path>{
              {"mongosh", source / "tests/fakes/mongo"}, {"mongoexport", source / "tests/fakes/mongo"},
              {"free", source / "tests/fakes/free"}, {"clickhouse-client", source / "tests/engines/clickhouse-client"},
-             {"sh", "/usr/bin/sh"}, {"awk", "/usr/bin/awk"}, {"du", "/usr/bin/du"}, {"psql", "/usr/bin/psql"},
+             {"sh", "/usr/bin/sh"}, {"du", "/usr/bin/du"}, {"psql", "/usr/bin/psql"},
              {"python3", "/usr/bin/python3"}, {"node", "/usr/bin/node"}})
         fs::create_symlink(target, this->path("/bin/" + name));
     Engines& engines = Engines::get();

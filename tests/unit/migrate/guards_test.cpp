@@ -17,21 +17,21 @@ OlapMigrator runOn(const Host& host) {
 }
 }  // namespace
 
-TEST(Guards, MemoryGuardWaitsTenSecondsUpToSixtyTimes) {
+TEST(Guards, MemoryGuardWaitsTenSecondsUpToSixtyTimesAndStopsOnAFailedRead) {
+    const std::pair<std::string, int> free = {"        total   used\nMem:  16000000000  1\nSwap:  0  0\n", 0};
     const struct {
-        const char* limit;
-        const char* usage;
+        std::pair<std::string, int> memory, usage;
         std::size_t pauses;
-    } cases[] = {{"8000000000\n", "8000000000\n", 0},
-                 {"8000000000\n", "8000000001\n", 60},
-                 {"", "1\n", 60},
-                 {"8000000000\n", "", 60}};
+        bool loads;
+    } cases[] = {{free, {"8000000000\n", 0}, 0, true},  {free, {"8000000001\n", 0}, 60, true},
+                 {{"Swap:  0  0\n", 0}, {"1\n", 0}, 60, true}, {free, {"", 0}, 60, true},
+                 {{"", 1}, {"1\n", 0}, 0, false},         {free, {"", 210}, 0, false}};
     for (const auto& c : cases) {
         FakeHost fake;
-        fake.answers = {{"free -b", {c.limit, 0}}, {"MemoryTracking", {c.usage, 0}}};
+        fake.answers = {{"free -b", c.memory}, {"MemoryTracking", c.usage}};
         const Host host = fake.host();
-        checkClickHouseMemory(runOn(host));
-        EXPECT_EQ(fake.sleeps, std::vector<unsigned>(c.pauses, 10)) << c.usage;
+        EXPECT_EQ(checkClickHouseMemory(runOn(host)), c.loads) << c.memory.first << c.usage.first;
+        EXPECT_EQ(fake.sleeps, std::vector<unsigned>(c.pauses, 10)) << c.memory.first << c.usage.first;
     }
 }
 
@@ -41,11 +41,21 @@ TEST(Guards, AMigratedGeneralCollectionSettlesThenWaits) {
                     {"limit(1)", {"[ { _id: ObjectId('659200800000000000000000') } ]\n", 0}},
                     {"SELECT count()", {"0\t1\n", 0}},
                     {"countDocuments", {"1\n", 0}},
-                    {"select count(), max(oid)", {"1\t659200800000000000000000\n", 0}}};
+                    {"'retry mig_tb_audit_log_completed'", {"1\t0\t659200800000000000000000\n", 0}}};
     const Host host = fake.host();
     OlapMigrator run = runOn(host);
     generalTableMigration(run);
     EXPECT_EQ(fake.sleeps, (std::vector<unsigned>{2, 7}));
     ASSERT_EQ(run.report.records().size(), 1u);
     EXPECT_EQ(run.report.records()[0].outcome, Outcome::migrated);
+}
+
+TEST(Guards, AnErrorStillRecordsTheCollectionTheRunStoppedAt) {
+    FakeHost fake;
+    fake.answers = {{"mig_tb_audit_log_completed\"", {"many\t0\t0\t\n", 0}}};
+    const Host host = fake.host();
+    OlapMigrator run = runOn(host);
+    EXPECT_THROW(generalTableMigration(run), std::invalid_argument);
+    ASSERT_EQ(run.report.records().size(), 1u);
+    EXPECT_EQ(run.report.records()[0].outcome, Outcome::stopped);
 }
