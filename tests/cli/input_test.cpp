@@ -17,6 +17,7 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         std::string why;  // a message on standard output, else a line on standard error
     } refusals[] = {
         {{"start", "-s", "2025-01-01"}, "Please enter both start and end times"},
+        {{"start", "-e", "2025-01-01"}, "Please enter both start and end times"},
         {{"start", "-s", "2025-1-01", "-e", "2025-01-02"}, "The time format is incorrect (\"ex) 2025-01-01\")"},
         {{"start", "-s", "2025-01-31", "-e", "2025-01-01"}, "The end time must be greater than or equal to th start time"},
         {{"start", "-dl", "101"}, "Please check disk usage limit (0 ~ 100)"},
@@ -59,7 +60,7 @@ TEST(HostileInput, NamesAreRefusedPasswordsWorkAndNothingElseRuns) {
     Sandbox box(logins);
     const Result run = runHostile(box);
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(run.summary().back(), "Summary total : 7 collections, 3 migrated, 4 refused name");
+    EXPECT_EQ(run.summaryLine(-1), "Summary total : 7 collections, 3 migrated, 4 refused name");
     for (const char* name : {"mig_tb_audit_log_completed", "mig_tb_report_data_completed", "mig_tb_base_report_data_completed"})
         EXPECT_EQ(Engines::get().count(name), 60) << name;
     EXPECT_NE(Engines::get().postgres("SELECT last_snowflake_id FROM tb_olap_table"), "0");

@@ -60,8 +60,8 @@ TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
     const std::size_t exports = box.calls("mongoexport").size();
     const Result second = box.run({"start", "-f", list});
     ASSERT_EQ(second.status, 0) << second.out << second.err;
-    EXPECT_EQ(second.summary().front(), "Summary : tb_audit_log : complete, verified 120");
-    EXPECT_EQ(second.summary().back(), "Summary total : 4 collections, 4 complete");
+    EXPECT_EQ(second.summaryLine(0), "Summary : tb_audit_log : complete, verified 120");
+    EXPECT_EQ(second.summaryLine(-1), "Summary total : 4 collections, 4 complete");
     EXPECT_EQ(box.calls("mongoexport").size(), exports);
     for (const std::string& name : kinds) expectMigrated(name, 120);
     EXPECT_EQ(snowflake(), id);
@@ -74,7 +74,7 @@ TEST(Retry, ClearsWhatAnEarlierRunBroughtAndMigratesAgainWithoutDuplicates) {
         ASSERT_EQ(box.run({"start", "-t", name}).status, 0);
         const Result retry = box.run({"retry", "-t", name});
         ASSERT_EQ(retry.status, 0) << retry.out << retry.err;
-        EXPECT_EQ(retry.summary().front(),
+        EXPECT_EQ(retry.summaryLine(0),
                   "Summary : " + name + " : migrated after clearing, verified 90, staging 90, completed 90");
         expectMigrated(name, 90);
     }
@@ -118,7 +118,7 @@ const std::string audit = "Summary : tb_audit_log : ", report = "Summary : tb_re
 
 struct Fault {
     std::string name;
-    std::map<std::string, std::string> env;  // "block tmp": a file where the work folder was
+    std::map<std::string, std::string> env;  // "block tmp": a file where the work folder was; "psql fails"
     std::vector<std::string> args;           // -f LIST goes after the first
     int status;
     std::vector<std::string> summary;
@@ -142,6 +142,11 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         {"snowflake read", {{"QOR_CH_FAIL", "dateTime64ToSnowflakeID"}}, {"start"}, 1,
          {audit + all, report + all, base + all, "Summary : Snowflake ID hand-off : failed",
           "Summary total : 3 collections, 3 migrated"}, "", 80, false},
+        {"snowflake write", {{"psql fails", ""}}, {"start"}, 1,
+         {audit + all, report + all, base + all, "Summary : Snowflake ID hand-off : failed",
+          "Summary total : 3 collections, 3 migrated"}, "Failed to update TB_OLAP_TABLE in PostgreSQL", 80, false},
+        {"summary read not a number", {{"QOR_CH_FAIL", "min(oid) from mig_tb_audit_log_completed"},
+         {"QOR_CH_FAIL_REPLY", "Code: 60\t0\t0\t\n"}}, {"start"}, 1, {"Summary total : 0 collections"}, "Error: ", 0},
         {"report window load", {{"QOR_CH_FAIL", "INSERT INTO mig_tb_report_data "}, {"QOR_CH_FAIL_CALL", "2"}},
          {"start"}, 1, {audit + all, report + "failed, staging 41, completed 41", base + all, failed}},
         {"retry's truncate", {{"QOR_CH_FAIL", "truncate table mig_tb_audit_log_completed"}},
@@ -177,6 +182,10 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
             std::filesystem::remove_all(box.path("/tmp"));
             box.write("tmp", "");
         }
+        if (fault.env.count("psql fails")) {
+            std::filesystem::remove(box.path("/bin/psql"));
+            std::filesystem::create_symlink("/bin/false", box.path("/bin/psql"));
+        }
         std::vector<std::string> args = fault.args;
         args.insert(args.begin() + 1, {"-f", list});
         const Result run = box.run(args);
@@ -199,11 +208,11 @@ TEST(Faults, AGapLeftByAFailedWindowIsFoundByTheNextStartAndFilledByRetry) {
     box.env("QOR_CH_FAIL", "");
     const Result again = box.run({"start", "-t", "tb_report_data"});
     EXPECT_EQ(again.status, 1) << again.out;
-    EXPECT_EQ(again.summary().front(), report + "incomplete, run retry -t tb_report_data");
+    EXPECT_EQ(again.summaryLine(0), report + "incomplete, run retry -t tb_report_data");
     EXPECT_FALSE(again.messages("tb_report_data verification failed : MongoDB ").empty()) << again.out;
     const Result retry = box.run({"retry", "-t", "tb_report_data"});
     EXPECT_EQ(retry.status, 0) << retry.out;
-    EXPECT_EQ(retry.summary().front(), report + "migrated after clearing, verified 80, staging 80, completed 80");
+    EXPECT_EQ(retry.summaryLine(0), report + "migrated after clearing, verified 80, staging 80, completed 80");
 }
 
 TEST(Retry, BaseReportDataKeepsTheRowsOlderThanItsAgeFloor) {
@@ -215,7 +224,7 @@ TEST(Retry, BaseReportDataKeepsTheRowsOlderThanItsAgeFloor) {
     EXPECT_EQ(retry.status, 0) << retry.out;
     expectMigrated("tb_base_report_data", 4);
     const Result again = box.run({"start", "-t", "tb_base_report_data"});
-    EXPECT_EQ(again.summary().front(), "Summary : tb_base_report_data : complete, verified 2") << again.out;
+    EXPECT_EQ(again.summaryLine(0), "Summary : tb_base_report_data : complete, verified 2") << again.out;
 }
 
 TEST(KilledRun, LeavesItsLockAndPartOfTheRowsAndTheNextRunsRecover) {
@@ -242,7 +251,7 @@ TEST(KilledRun, LeavesItsLockAndPartOfTheRowsAndTheNextRunsRecover) {
     EXPECT_EQ(exportConfigs(box), 0u);
     const Result retry = box.run({"retry", "-t", "tb_audit_log"});
     // The killed run's staging rows are still there: retry clears the completed and target tables only.
-    EXPECT_EQ(retry.summary().front(), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
+    EXPECT_EQ(retry.summaryLine(0), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
                                            std::to_string(14000 + arrived) + ", completed 14000");
     EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "14000\t14000");
     EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
