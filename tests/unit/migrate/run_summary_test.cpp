@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "inspect/check.h"
 #include "migrate/run_summary.h"
 
 TEST(RunSummary, OneLinePerCollectionThenTheTotals) {
@@ -21,13 +20,4 @@ TEST(RunSummary, OneLinePerCollectionThenTheTotals) {
     EXPECT_FALSE(report.stopped());
     report.record({.name = "tb_y", .outcome = Outcome::stopped});
     EXPECT_TRUE(report.stopped());
-}
-
-TEST(RunSummary, BytesInBinaryUnitsWithTwoDecimals) {
-    const struct {
-        std::uint64_t bytes;
-        const char* text;
-    } cases[] = {{0, "0.00 B"}, {1023, "1023.00 B"}, {1536, "1.50 KB"},
-                 {123456789, "117.74 MB"}, {1ULL << 60, "1024.00 PB"}};
-    for (const auto& c : cases) EXPECT_EQ(formatBytes(c.bytes), c.text);
 }
