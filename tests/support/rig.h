@@ -22,8 +22,7 @@ struct Result {
     // One of them, -1 the last; "" when there is none, so that a run that wrote none fails its test only.
     std::string summaryLine(int i) const {
         const std::vector<std::string> lines = summary();
-        const int n = static_cast<int>(lines.size());
-        return i < n && i >= -n ? lines[(i + n) % n] : "";
+        return lines.empty() ? "" : lines.at((i + lines.size()) % lines.size());
     }
 };
 
