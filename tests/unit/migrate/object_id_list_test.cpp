@@ -44,6 +44,7 @@ TEST(ObjectIdList, ExtractionKeepsEveryIdAcrossItsReads) {
     EXPECT_EQ(extractObjectIds(input, output), 60002);
     std::ostringstream list;
     list << std::ifstream(output).rdbuf();
-    EXPECT_EQ(list.str(), expected + "last\n");
+    // Not EXPECT_EQ: gtest's diff of two strings of megabytes takes gigabytes.
+    EXPECT_TRUE(list.str() == expected + "last\n");
     std::remove(input.c_str()), std::remove(output.c_str());
 }
