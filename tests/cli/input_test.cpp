@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <regex>
 #include <sstream>
 
 #include "rig.h"
@@ -18,6 +17,7 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         std::string why;  // a message on standard output, else a line on standard error
     } refusals[] = {
         {{"start", "-s", "2025-01-01"}, "Please enter both start and end times"},
+        {{"start", "-e", "2025-01-01"}, "Please enter both start and end times"},
         {{"start", "-s", "2025-1-01", "-e", "2025-01-02"}, "The time format is incorrect (\"ex) 2025-01-01\")"},
         {{"start", "-s", "2025-01-31", "-e", "2025-01-01"}, "The end time must be greater than or equal to th start time"},
         {{"start", "-dl", "101"}, "Please check disk usage limit (0 ~ 100)"},
@@ -48,39 +48,32 @@ const Logins logins{hostile("m"), hostile("c"), hostile("p")};
 
 // The passwords come from the configuration files and, for MongoDB and
 // ClickHouse, once more as options, which the tool must not leave readable.
-Result runHostile(const Sandbox& box) {
+TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothingElseRuns) {
+    Sandbox box(logins);
     for (const char* name : {"tb_audit_log", "tb_report_data", "tb_base_report_data"})
         box.collection(name, spread(daysAgo(3), daysAgo(1), 60));
     const std::string names = "tb_a'b\ntb_$(touch " + marker + ")\ntb_`touch " + marker + "`\ntb_x;touch " + marker + "\n";
     const std::string list = "[qor]\ntb_audit_log\n" + names + "[report]\ntb_report_data\ntb_base_report_data\n";
-    return box.run({"start", "-f", box.write("lists/list.txt", list), "-np", logins.mongo, "-cp", logins.clickhouse});
-}
-
-TEST(HostileInput, NamesAreRefusedPasswordsWorkAndNothingElseRuns) {
-    Sandbox box(logins);
-    const Result run = runHostile(box);
+    const Result run =
+        box.run({"start", "-f", box.write("lists/list.txt", list), "-np", logins.mongo, "-cp", logins.clickhouse});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(run.summary().back(), "Summary total : 7 collections, 3 migrated, 4 refused name");
+    EXPECT_EQ(run.summaryLine(-1), "Summary total : 7 collections, 3 migrated, 4 refused name");
     for (const char* name : {"mig_tb_audit_log_completed", "mig_tb_report_data_completed", "mig_tb_base_report_data_completed"})
         EXPECT_EQ(Engines::get().count(name), 60) << name;
     EXPECT_NE(Engines::get().postgres("SELECT last_snowflake_id FROM tb_olap_table"), "0");
     EXPECT_FALSE(std::filesystem::exists(marker));
-    for (const std::string& password : {logins.mongo, logins.clickhouse, logins.postgres})
+    for (const std::string& password : {logins.mongo, logins.clickhouse, logins.postgres}) {
         EXPECT_EQ((run.out + run.err).find(password), std::string::npos) << password;
-}
-
-TEST(PasswordAudit, NoPasswordOnAnyArgumentList) {
-    Sandbox box(logins);
-    ASSERT_EQ(runHostile(box).status, 1);
-    for (const char* program : {"mongosh", "mongoexport", "clickhouse-client"}) {
-        for (const Call& call : box.calls(program)) {
-            std::string argv;
-            for (const std::string& arg : call.argv) argv += arg + " ";
-            for (const std::string& password : {logins.mongo, logins.clickhouse, logins.postgres}) {
+        for (const char* program : {"mongosh", "mongoexport", "clickhouse-client"}) {
+            for (const Call& call : box.calls(program)) {
+                std::string argv;
+                for (const std::string& arg : call.argv) argv += arg + " ";
                 for (const std::string& seen : {argv, call.info.at("parent"), call.info.at("grandparent")})
                     EXPECT_EQ(seen.find(password), std::string::npos) << program << ": " << seen;
+                if (program == std::string("mongoexport")) {
+                    EXPECT_EQ(call.info.at("config_mode"), "0600");
+                }
             }
-            if (program == std::string("mongoexport")) EXPECT_EQ(call.info.at("config_mode"), "0600");
         }
     }
     EXPECT_FALSE(box.calls("mongoexport").empty());
@@ -99,10 +92,9 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
     const std::string both = "[qor]\ntb_audit_log\ntb_backup_log\n";
     const Result check = box.run({"check", "-f", box.write("lists/list.txt", both)});
     EXPECT_EQ(check.status, 0);
-    for (const std::string name : {"tb_audit_log", "tb_backup_log"}) {
-        const auto bytes = std::to_string(std::filesystem::file_size(box.path("/tevfs/nosql/" + name + ".jsonl")));
-        EXPECT_TRUE(std::regex_search(check.out, std::regex(name + " collection size check : .* \\(" + bytes + " bytes\\)")));
-    }
+    const auto bytes = std::to_string(std::filesystem::file_size(box.path("/tevfs/nosql/tb_audit_log.jsonl")));
+    EXPECT_NE(check.out.find("tb_audit_log collection size check : "), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("(" + bytes + " bytes)"), std::string::npos) << check.out;
     EXPECT_NE(check.out.find("Migration is possible !!"), std::string::npos) << check.out;
     // du exits 1 on a dangling link and still prints a partial total.
     std::filesystem::create_symlink(box.path("/nowhere"), box.path("/tevfs/nosql/dangling"));

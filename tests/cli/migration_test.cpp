@@ -62,8 +62,8 @@ TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
     const std::size_t exports = box.calls("mongoexport").size();
     const Result second = box.run({"start", "-f", list});
     ASSERT_EQ(second.status, 0) << second.out << second.err;
-    EXPECT_EQ(second.summary().front(), "Summary : tb_audit_log : complete, verified 120");
-    EXPECT_EQ(second.summary().back(), "Summary total : 4 collections, 4 complete");
+    EXPECT_EQ(second.summaryLine(0), "Summary : tb_audit_log : complete, verified 120");
+    EXPECT_EQ(second.summaryLine(-1), "Summary total : 4 collections, 4 complete");
     EXPECT_EQ(box.calls("mongoexport").size(), exports);
     for (const std::string& name : kinds) expectMigrated(name, 120);
     EXPECT_EQ(snowflake(), id);
@@ -79,7 +79,7 @@ TEST(Start, AReportDocumentWrittenOutsideTheDayItIsDatedStillMoves) {
     box.collection("tb_report_data", seconds, created);
     const Result run = box.run({"start", "-t", "tb_report_data"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_EQ(run.summary().front(), "Summary : tb_report_data : migrated, verified 24, staging 24, completed 24");
+    EXPECT_EQ(run.summaryLine(0), "Summary : tb_report_data : migrated, verified 24, staging 24, completed 24");
     expectMigrated("tb_report_data", 24);
 }
 
@@ -96,10 +96,10 @@ TEST(Retry, TakesAgainWhatMongoDBHoldsAndKeepsTheRowsItLetGo) {
         std::ofstream(file) << kept;
         const Result retry = box.run({"retry", "-t", name});
         ASSERT_EQ(retry.status, 0) << retry.out << retry.err;
-        EXPECT_EQ(retry.summary().front(),
+        EXPECT_EQ(retry.summaryLine(0),
                   "Summary : " + name + " : migrated after clearing, verified 30, staging 30, completed 50");
         expectMigrated(name, 50);
-        EXPECT_EQ(box.run({"start", "-t", name}).summary().front(), "Summary : " + name + " : complete, verified 30");
+        EXPECT_EQ(box.run({"start", "-t", name}).summaryLine(0), "Summary : " + name + " : complete, verified 30");
     }
 }
 
@@ -141,7 +141,7 @@ const std::string audit = "Summary : tb_audit_log : ", report = "Summary : tb_re
 
 struct Fault {
     std::string name;
-    std::map<std::string, std::string> env;  // "block tmp": a file where the work folder was
+    std::map<std::string, std::string> env;  // "block tmp": a file where the work folder was; "psql fails"
     std::vector<std::string> args;           // -f LIST goes after the first
     int status;
     std::vector<std::string> summary;
@@ -172,6 +172,12 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         {"snowflake read", {{"QOR_CH_FAIL", "dateTime64ToSnowflakeID"}}, {"start"}, 1,
          {audit + all, report + all, base + all, "Summary : Snowflake ID hand-off : failed",
           "Summary total : 3 collections, 3 migrated"}, "", 80, false},
+        {"snowflake write", {{"psql fails", ""}}, {"start"}, 1,
+         {audit + all, report + all, base + all, "Summary : Snowflake ID hand-off : failed",
+          "Summary total : 3 collections, 3 migrated"}, "Failed to update TB_OLAP_TABLE in PostgreSQL", 80, false},
+        {"summary read not a number", {{"QOR_CH_FAIL", "min(oid) from mig_tb_audit_log_completed"},
+         {"QOR_CH_FAIL_REPLY", "Code: 60\t0\t0\t\n"}}, {"start"}, 1,
+         {audit + "run stopped", "Summary total : 1 collection, 1 run stopped"}, "Error: ", 0},
         {"report window load", {{"QOR_CH_FAIL", "INSERT INTO mig_tb_report_data "}, {"QOR_CH_FAIL_CALL", "2"}},
          {"start"}, 1, {audit + all, report + "failed, staging 41, completed 41", base + all, failed}},
         {"retry's target delete", {{"QOR_CH_FAIL", "DELETE FROM tb_audit_log"}}, {"retry", "-t", "tb_audit_log"}, 1,
@@ -220,6 +226,10 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         }
         const std::string planted = box.write("elsewhere.txt", "untouched");
         if (fault.env.count("link")) std::filesystem::create_symlink(planted, box.path(fault.env.at("link")));
+        if (fault.env.count("psql fails")) {
+            std::filesystem::remove(box.path("/bin/psql"));
+            std::filesystem::create_symlink("/bin/false", box.path("/bin/psql"));
+        }
         std::vector<std::string> args = fault.args;
         args.insert(args.begin() + 1, {"-f", list});
         const Result run = box.run(args);
@@ -250,11 +260,12 @@ TEST(Faults, AGapLeftByAFailedWindowIsFoundByTheNextStartAndFilledByRetry) {
     box.env("QOR_CH_FAIL", "");
     const Result again = box.run({"start", "-t", "tb_report_data"});
     EXPECT_EQ(again.status, 1) << again.out;
-    EXPECT_EQ(again.summary().front(), report + "incomplete, run retry -t tb_report_data");
+    EXPECT_EQ(again.summaryLine(0), report + "incomplete, run retry -t tb_report_data");
     EXPECT_FALSE(again.messages("tb_report_data verification failed : MongoDB ").empty()) << again.out;
     const Result retry = box.run({"retry", "-t", "tb_report_data"});
     EXPECT_EQ(retry.status, 0) << retry.out;
-    EXPECT_EQ(retry.summary().front(), report + "migrated after clearing, verified 80, staging 80, completed 80");
+    EXPECT_EQ(retry.summaryLine(0), report + "migrated after clearing, verified 80, staging 80, completed 80");
+    expectMigrated("tb_report_data", 80);
 }
 
 TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
@@ -269,7 +280,7 @@ TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
     EXPECT_EQ(retry.status, 0) << retry.out;
     expectMigrated("tb_base_report_data", 6);
     const Result again = box.run({"start", "-t", "tb_base_report_data"});
-    EXPECT_EQ(again.summary().front(), "Summary : tb_base_report_data : complete, verified 4") << again.out;
+    EXPECT_EQ(again.summaryLine(0), "Summary : tb_base_report_data : complete, verified 4") << again.out;
 }
 
 // Live processes whose environment names the sandbox: the programs a run started.
@@ -324,7 +335,7 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         EXPECT_EQ(exportConfigs(box), 0u);
         const Result retry = box.run({"retry", "-t", "tb_audit_log"});
         // The killed run's staging rows are still there: retry clears the completed and target tables only.
-        EXPECT_EQ(retry.summary().front(), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
+        EXPECT_EQ(retry.summaryLine(0), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
                                                std::to_string(14000 + arrived) + ", completed 14000");
         EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "14000\t14000");
         EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));

@@ -1,12 +1,16 @@
 #!/bin/sh
 # The options of --help, of the page's OPTIONS section and of the completion
-# must be the same set, and the page must render without warnings.
+# must be the same set, the page must name the version --version gives, and
+# it must render without warnings.
 # Arguments: the tool, the page, the completion script.
 set -eu
 tool=$1 page=$2 completion=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
+version=$(QOROLAPMIGRATE_ROOT=$work "$tool" --version) ||
+    { echo "--version ended with a failure: $version"; status=1; }
+grep -q "\"$version\"" "$page" || { echo "the page does not name \"$version\""; status=1; }
 
 QOROLAPMIGRATE_ROOT=$work "$tool" --help >"$work/help.txt"
 head -n 1 "$work/help.txt" | grep -q '^Usage: qorolapmigrate ' ||

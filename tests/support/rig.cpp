@@ -148,11 +148,13 @@ Sandbox::Sandbox(const Logins& logins) {
     root_ = mkdtemp(pattern.data());
     for (const char* dir : {"/var/run/qor", "/tmp", "/tevfs/clickhouse", "/tevfs/nosql", "/record", "/bin"})
         fs::create_directories(this->path(dir));
-    write("opt/tevrik/qor/etc/config/qor_system.cfg", "mydb.nosql.user=mongouser\nmydb.nosql.passwd=" + logins.mongo + "\n");
+    // Each password follows a stale one, as in a file an administrator appended a correction to.
+    write("opt/tevrik/qor/etc/config/qor_system.cfg",
+          "mydb.nosql.user=mongouser\nmydb.nosql.passwd=old\nmydb.nosql.passwd=" + logins.mongo + "\n");
     write("opt/tevrik/qor/etc/config/qorrdb.properties",
-          "qorrdb.host=127.0.0.1\nqorrdb.user=qoruser\nqorrdb.password=" + logins.postgres + "\n");
+          "qorrdb.host=127.0.0.1\nqorrdb.user=qoruser\nqorrdb.password=old\nqorrdb.password=" + logins.postgres + "\n");
     write("opt/tevrik/qor/etc/config/qorolap.properties",
-          "qorolap.host=127.0.0.1\nqorolap.user=chuser\nqorolap.password=" + logins.clickhouse + "\n");
+          "qorolap.host=127.0.0.1\nqorolap.user=chuser\nqorolap.password=old\nqorolap.password=" + logins.clickhouse + "\n");
     write(".stdin", "");
     for (const auto& [name, target] : std::map<std::string, fs::path>{
              {"mongosh", source / "tests/fakes/mongo"}, {"mongoexport", source / "tests/fakes/mongo"},

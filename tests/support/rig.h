@@ -19,6 +19,11 @@ struct Result {
     std::string out, err;
     std::vector<std::string> messages(const std::string& prefix = "") const;  // of log lines starting so
     std::vector<std::string> summary() const;  // the "Summary …" lines without their seconds
+    // One of them, -1 the last; "" when there is none, so that a run that wrote none fails its test only.
+    std::string summaryLine(int i) const {
+        const std::vector<std::string> lines = summary();
+        return lines.empty() ? "" : lines.at((i + lines.size()) % lines.size());
+    }
 };
 
 struct Call {

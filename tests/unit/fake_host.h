@@ -1,7 +1,7 @@
 #pragma once
-// A Host that answers from memory: the first scripted fragment found in a
-// command gives its printed text and exit code; every pause is recorded.
-// No child process, no sleep.
+// A Host that answers from memory: the longest scripted fragment found in a
+// command gives its printed text and exit code, for reads and runs alike;
+// every pause is recorded. No child process, no sleep.
 
 #include <map>
 #include <string>
@@ -11,27 +11,34 @@
 
 struct FakeHost {
     std::map<std::string, std::pair<std::string, int>> answers;  // fragment -> (stdout, exit)
+    std::optional<FileSystemFigures> figures;
     std::vector<unsigned> sleeps;
     std::int64_t clock = 1'700'000'000;
+
+    std::pair<std::string, int> answer(const ShellCommand& command) const {
+        const std::pair<std::string, int>* found = nullptr;
+        std::size_t longest = 0;
+        for (const auto& [fragment, answer] : answers)
+            if (fragment.size() >= longest && command.text.find(fragment) != std::string::npos)
+                found = &answer, longest = fragment.size();
+        return found ? *found : std::pair<std::string, int>{"", 0};
+    }
 
     Host host() {
         Host h;
         h.readOutput = [this](const ShellCommand& command, std::size_t,
                               const std::function<void(std::string_view)>& onPiece) {
-            for (const auto& [fragment, answer] : answers) {
-                if (command.text.find(fragment) == std::string::npos) continue;
-                if (!answer.first.empty()) onPiece(answer.first);
-                return childStatusFromWait(answer.second << 8);
-            }
-            return childStatusFromWait(0);
+            const auto [text, code] = answer(command);
+            if (!text.empty()) onPiece(text);
+            return childStatusFromWait(code << 8);
         };
-        h.run = [](const ShellCommand&) { return childStatusFromWait(0); };
+        h.run = [this](const ShellCommand& command) { return childStatusFromWait(answer(command).second << 8); };
         h.runPipeline = [](const ShellCommand&, const ShellCommand&) {
             return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
         };
         h.now = [this] { return clock; };
         h.sleepFor = [this](unsigned seconds) { sleeps.push_back(seconds); };
-        h.fileSystem = [](const std::string&) { return std::optional<FileSystemFigures>{}; };
+        h.fileSystem = [this](const std::string&) { return figures; };
         h.stopSignal = [] { return 0; };
         return h;
     }

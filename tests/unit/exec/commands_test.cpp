@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #include "exec/commands.h"
 #include "exec/host.h"
@@ -40,7 +41,7 @@ protected:
 
     // What the programs of `command` received, in order, run through the
     // tool's own seam; no password may stand in the command's text.
-    std::vector<std::string> received(ShellCommand command, const std::string& password = "#pw") {
+    std::vector<std::string> received(ShellCommand command, const std::string& password) {
         EXPECT_EQ(command.text.find(password), std::string::npos) << command.text;
         command.secretFile.reset();  // the stubs read none, and its path is one of the values
         command.text = "cd '" + root_.string() + "' && PATH='" + bin_.string() + "' && { " +
@@ -53,7 +54,8 @@ protected:
         return pieces;
     }
 
-    fs::path root_ = fs::path(::testing::TempDir()) / "quoting";
+    // Its own folder: other checkouts run this test at the same time.
+    fs::path root_ = fs::path(::testing::TempDir()) / ("quoting-" + std::to_string(getpid()));
     fs::path bin_ = root_ / "bin";
 
 private:
@@ -63,9 +65,6 @@ private:
     }
 };
 
-bool holds(const std::vector<std::string>& pieces, const std::string& value) {
-    return std::find(pieces.begin(), pieces.end(), value) != pieces.end();
-}
 }  // namespace
 
 TEST_F(StubPrograms, EveryBuilderHandsOverHostileValuesIntact) {
@@ -76,26 +75,19 @@ TEST_F(StubPrograms, EveryBuilderHandsOverHostileValuesIntact) {
              {edgeObjectIdCommand(mongo, "tb_a", 1), storageSizeCommand(mongo, "tb_a"),
               dropCollectionCommand(mongo, "tb_a"), mergeSeqConversionCommand(mongo, "tb_a"),
               edgeTimeCommand(mongo, "tb_a", EdgeField::dataDate, -1),
-              countDocumentsCommand(mongo, "tb_a", {"659200800000000000000000", true, ""})}) {
-            const std::vector<std::string> argv = received(command);
-            ASSERT_GE(argv.size(), 5u) << command.text;
-            EXPECT_EQ(argv[1], value + ":8825/qornosql");
-            EXPECT_EQ(argv[4].rfind("db.auth(\"", 0), 0u) << argv[4];
-            EXPECT_NE(argv[4].find(std::string("\", process.env.") + mongoPasswordVariable + "); db."),
-                      std::string::npos)
-                << argv[4];
-            EXPECT_TRUE(holds(argv, std::string(mongoPasswordVariable) + "=" + password));
+              countDocumentsCommand(mongo, "tb_a", {"659200800000000000000000", true, ""}),
+              exportCommand(mongo, "tb_a", exportQueryOption("u", "l"), value),
+              clickhouseCommand({value, value, password}, value),
+              snowflakeUpdateCommand({value, value, password}, "42"), directorySizeCommand(value)}) {
+            bool intact = false, secret = false;  // a program got the value whole; the password by name
+            for (const std::string& piece : received(command, password)) {
+                intact = intact || piece == value || piece == value + ":8825/qornosql" ||
+                         piece == value + ":8825" || piece == "--config=" + value || piece == "--query=" + value;
+                secret = secret || piece.ends_with("PASSWORD=" + password);
+            }
+            EXPECT_TRUE(intact) << command.text;
+            // The exporter reads its password from a private file instead.
+            EXPECT_EQ(secret, !command.text.starts_with("du ") && !command.text.starts_with("mongoexport ")) << command.text;
         }
-        const std::vector<std::string> exported =
-            received(exportCommand(mongo, "tb_a", exportQueryOption("u", "l"), value));
-        EXPECT_TRUE(holds(exported, value + ":8825") && holds(exported, "--config=" + value)) << value;
-        EXPECT_TRUE(holds(exported, "--query={ \"_id\": { \"$lte\": { \"$oid\": \"u\" }, "
-                                    "\"$gte\": { \"$oid\": \"l\" } } }"));
-        const std::vector<std::string> query = received(clickhouseCommand({value, value, password}, value));
-        EXPECT_TRUE(holds(query, "--query=" + value) && holds(query, "CLICKHOUSE_PASSWORD=" + password))
-            << value;
-        const std::vector<std::string> psql = received(snowflakeUpdateCommand({value, value, password}, "42"));
-        EXPECT_TRUE(holds(psql, value) && holds(psql, "PGPASSWORD=" + password)) << value;
-        EXPECT_TRUE(holds(received(directorySizeCommand(value)), value)) << value;
     }
 }

@@ -1,24 +1,26 @@
-// The pauses a production run takes, checked without taking them.
+// The guards and the counts a production run goes by, checked without
+// children and without taking its pauses.
 
 #include <gtest/gtest.h>
 
 #include "../fake_host.h"
+#include "exec/commands.h"
 #include "migrate/guards.h"
 #include "migrate/migration.h"
 
 namespace {
-OlapMigrator runOn(const Host& host) {
+OlapMigrator runOn(const Host& host, const std::string& table = "tb_audit_log") {
     RunParameters parameters;
-    parameters.memoryLimit = 50;
+    parameters.memoryLimit = 5;
     parameters.waitTime = 7;
-    parameters.table = "tb_audit_log";
-    return OlapMigrator{.parameters = parameters, .migrationList = {{{"qor", {"tb_audit_log"}}}},
-                        .host = host};
+    parameters.table = table;
+    return OlapMigrator{.parameters = parameters, .migrationList = {{{"qor", {table}}}}, .host = host};
 }
 }  // namespace
 
 TEST(Guards, MemoryGuardWaitsTenSecondsUpToSixtyTimesAndStopsOnAFailedRead) {
-    const std::pair<std::string, int> free = {"        total   used\nMem:  16000000000  1\nSwap:  0  0\n", 0};
+    // -ml 5 is five hundredths of the memory, not half of it.
+    const std::pair<std::string, int> free = {"        total   used\nMem:  160000000000  1\nSwap:  0  0\n", 0};
     const struct {
         std::pair<std::string, int> memory, usage;
         std::size_t pauses;
@@ -35,19 +37,62 @@ TEST(Guards, MemoryGuardWaitsTenSecondsUpToSixtyTimesAndStopsOnAFailedRead) {
     }
 }
 
-TEST(Guards, AMigratedGeneralCollectionSettlesThenWaits) {
-    FakeHost fake;
-    fake.answers = {{"mig_tb_audit_log_completed\"", {"0\t0\t0\t\n", 0}},
-                    {"limit(1)", {"[ { _id: ObjectId('659200800000000000000000') } ]\n", 0}},
-                    {"SELECT count()", {"0\t1\n", 0}},
-                    {"countDocuments", {"1\n", 0}},
-                    {"'retry mig_tb_audit_log_completed'", {"1\t0\t659200800000000000000000\n", 0}}};
-    const Host host = fake.host();
-    OlapMigrator run = runOn(host);
-    generalTableMigration(run);
-    EXPECT_EQ(fake.sleeps, (std::vector<unsigned>{2, 7}));
-    ASSERT_EQ(run.report.records().size(), 1u);
-    EXPECT_EQ(run.report.records()[0].outcome, Outcome::migrated);
+TEST(Guards, DiskGuardStopsFromTheLimitOnCountingRootsBlocksAsFree) {
+    const struct {
+        std::uint64_t blocks, freeBlocks, availableBlocks;
+        std::int64_t limit;
+        bool goesOn;
+    } cases[] = {{100, 10, 5, 90, false}, {100, 10, 5, 91, true}, {100, 10, 5, 0, true},
+                 {100, 0, 0, 100, false}, {0, 0, 0, 1, true}};
+    for (const auto& c : cases) {
+        FakeHost fake;
+        fake.figures = FileSystemFigures{c.blocks, 4096, c.freeBlocks, c.availableBlocks};
+        EXPECT_EQ(diskUsageExceedCheck(c.limit, fake.host()), c.goesOn) << c.blocks << " " << c.limit;
+    }
+}
+
+// One collection of a first run, from MongoDB's and ClickHouse's answers to
+// its outcome: only equal counts are a success.
+TEST(Guards, ACollectionEndsAsItsCountsSay) {
+    const std::string oid = "659200800000000000000000";
+    const struct {
+        const char* what;
+        const char* collection;
+        std::map<std::string, std::pair<std::string, int>> answers;
+        Outcome outcome;
+    } cases[] = {
+        {"equal", "tb_audit_log", {}, Outcome::migrated},
+        {"doubled rows", "tb_audit_log", {{"countDocuments", {"1\n", 0}}, {"max(oid)", {"2\t0\t" + oid + "\n", 0}}},
+         Outcome::failed},
+        {"a row missing", "tb_audit_log", {{"countDocuments", {"2\n", 0}}}, Outcome::failed},
+        {"MongoDB count failed", "tb_audit_log", {{"countDocuments", {"", 1}}}, Outcome::failed},
+        {"ClickHouse count failed", "tb_audit_log", {{"max(oid)", {"", 210}}}, Outcome::failed},
+        {"count not a number", "tb_audit_log", {{"countDocuments", {"MongoServerError\n", 0}}}, Outcome::failed},
+        {"report", "tb_report_data", {}, Outcome::migrated},
+        {"report newest date failed", "tb_report_data", {{"sort({create_time: -1})", {"", 1}}}, Outcome::failed},
+        {"report oldest date failed", "tb_report_data", {{"sort({create_time: 1})", {"", 1}}}, Outcome::failed},
+    };
+    for (const auto& c : cases) {
+        FakeHost fake;
+        fake.figures = FileSystemFigures{100, 4096, 50, 50};
+        fake.answers = c.answers;
+        fake.answers.insert({{"min(server_time)", {"0\t0\t0\t\n", 0}},
+                             {"sort({_id:", {"[ { _id: ObjectId('" + oid + "') } ]\n", 0}},
+                             {"sort({create_time:", {"[ { create_time: ISODate('2023-12-01T10:00:00.000Z') } ]\n", 0}},
+                             {"'report_preprocess'", {"1\n", 0}},
+                             {"SELECT count()", {"0\t1\n", 0}},
+                             {"countDocuments", {"1\n", 0}},
+                             {"max(oid)", {"1\t0\t" + oid + "\n", 0}}});
+        const Host host = fake.host();
+        OlapMigrator run = runOn(host, c.collection);
+        generalTableMigration(run);
+        reportTableMigration(run);
+        ASSERT_EQ(run.report.records().size(), 1u) << c.what;
+        EXPECT_EQ(run.report.records()[0].outcome, c.outcome) << c.what;
+        if (c.outcome == Outcome::migrated) {
+            EXPECT_EQ(std::count(fake.sleeps.begin(), fake.sleeps.end(), 7u), 1) << c.what;
+        }
+    }
 }
 
 TEST(Guards, AnErrorStillRecordsTheCollectionTheRunStoppedAt) {

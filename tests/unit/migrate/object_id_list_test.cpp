@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <sstream>
+#include <unistd.h>
 
 #include "migrate/object_id_list.h"
 
@@ -37,4 +39,23 @@ TEST(ObjectIdList, BatchesRunNewestFirstAndStopAtALineThatIsNoObjectId) {
         EXPECT_EQ(sizes, c.sizes) << c.batchCount << " " << c.ids;
         EXPECT_EQ(reader.badLine(), c.bad ? static_cast<std::int64_t>(c.ids) + 1 : 0) << c.bad.value_or("");
     }
+}
+
+// Enough lines for several reads of the extractor's 1 MiB blocks, each line
+// split between two of them somewhere; a line without an id counts too.
+TEST(ObjectIdList, ExtractionKeepsEveryIdAcrossItsReads) {
+    const std::string input = testing::TempDir() + "qor-ids-" + std::to_string(getpid()), output = input + ".list";
+    std::string exported = "{\"_id\":{\"broken\":1}}\n", expected;
+    for (int i = 100000; i < 160000; ++i) {
+        const std::string id = "65e1a720a1b2c3d4e5" + std::to_string(i);
+        exported += "{\"_id\":{\"$oid\":\"" + id + "\"}}\n";
+        expected += id + "\n";
+    }
+    std::ofstream(input) << exported << "{\"_id\":{\"$oid\":\"last\"}}";
+    EXPECT_EQ(extractObjectIds(input, output), 60002);
+    std::ostringstream list;
+    list << std::ifstream(output).rdbuf();
+    // Not EXPECT_EQ: gtest's diff of two strings of megabytes takes gigabytes.
+    EXPECT_TRUE(list.str() == expected + "last\n");
+    std::remove(input.c_str()), std::remove(output.c_str());
 }

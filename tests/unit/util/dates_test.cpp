@@ -21,11 +21,3 @@ TEST(Dates, ReadDateTimesAsUtcWhateverTheZone) {
     }
     unsetenv("TZ");
 }
-
-TEST(Dates, ObjectIdsBoundWholeSeconds) {
-    EXPECT_EQ(makeObjectIdFromTime(1704067200), "659200800000000000000000");
-    EXPECT_EQ(makeLastObjectIdOfTime(1704067200), "65920080ffffffffffffffff");
-    EXPECT_EQ(makeObjectIdFromTime(0), std::string(24, '0'));
-    EXPECT_EQ(convertIsoDateTime("2024-05-01T08:15:30.123Z"), "2024-05-01 08:15:30");
-    EXPECT_EQ(convertIsoDateTime("2024-05-01T08:15:30Z"), "2024-05-01 08:15:30Z");
-}

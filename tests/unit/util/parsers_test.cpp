@@ -1,17 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "util/parsers.h"
-
-using Pieces = std::vector<std::string>;
-
-TEST(Parsers, SplitByTabKeepsNewlinesAndDropsEmptyPieces) {
-    EXPECT_EQ(splitByTab(""), Pieces{});
-    EXPECT_EQ(splitByTab("\t\t"), Pieces{});
-    EXPECT_EQ(splitByTab("a\t\tb"), (Pieces{"a", "b"}));
-    EXPECT_EQ(splitByTab("0\t0\t0\t\n"), (Pieces{"0", "0", "0", "\n"}));
-}
 
 TEST(Parsers, ListFilesGiveSectionsInFileOrder) {
     const struct {
@@ -27,13 +16,4 @@ TEST(Parsers, ListFilesGiveSectionsInFileOrder) {
         {"#[qor]\na\n", {}},
     };
     for (const auto& c : cases) EXPECT_EQ(parseSectionList(c.text), c.catalogue) << c.text;
-}
-
-TEST(Parsers, LeadingNumbersOrAnError) {
-    EXPECT_EQ(parseLeadingInt64(" 42\n"), 42);
-    EXPECT_EQ(parseLeadingInt64("-7x"), -7);
-    EXPECT_THROW(parseLeadingInt64("Code: 60"), std::invalid_argument);
-    EXPECT_THROW(parseLeadingInt64("99999999999999999999"), std::out_of_range);
-    EXPECT_EQ(readLeadingInt64("12h"), 12);
-    EXPECT_EQ(readLeadingInt64("fifty"), std::nullopt);
 }
