@@ -6,8 +6,10 @@
 // and psql through a variable of their own environment, mongoexport through
 // a private configuration file.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exec/host.h"
 #include "exec/logins.h"
@@ -36,6 +38,10 @@ ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view
 // How many documents the span holds, counted along the `_id` index.
 ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view collection,
                                    const ObjectIdSpan& span);
+// The same for each of `spans` (both bounds set, inclusive) in one call, the
+// shell starting once: the counts in their order, on one line.
+ShellCommand countDocumentsPerSpanCommand(const MongoLogin& login, std::string_view collection,
+                                          const std::vector<ObjectIdSpan>& spans);
 
 // --- MongoDB export
 // The filter option of the export-and-load pipeline: none without an upper
@@ -51,6 +57,15 @@ ShellCommand objectIdListExportCommand(const MongoLogin& login, std::string_view
                                        std::string_view lowerOid, std::string_view upperOid,
                                        std::string_view floorOid, std::string_view configFile);
 std::string exportConfigText(const MongoLogin& login);
+// A filter for the exporter's --queryFile: every document of `ranges` (both
+// bounds set, inclusive) and every one of `ids`, held in a file so that a
+// long list never stands on a command line.
+std::string objectIdQueryText(const std::vector<ObjectIdSpan>& ranges,
+                              const std::vector<std::string>& ids);
+std::string queryFileOption(std::string_view queryFile);
+// The `_id` lines of what `queryFile` selects, newest first, on standard output.
+ShellCommand objectIdExportCommand(const MongoLogin& login, std::string_view collection,
+                                   std::string_view queryFile, std::string_view configFile);
 
 // --- ClickHouse
 // The client prefix followed by the SQL as the one value of --query=.
@@ -64,6 +79,13 @@ std::string migCountSql(std::string_view olapName);
 std::string completedRowCountSql(std::string_view completedTable);
 // How many completed rows the span holds, and the newest of them.
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
+// The completed rows of `span` by the first `prefixLength` digits of their
+// `oid`, for the prefixes that continue one of `parents`: "prefix TAB count" lines.
+std::string completedCountsByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
+                                       std::size_t prefixLength,
+                                       const std::vector<std::string>& parents);
+// The `oid` of every completed row of `spans`, newest first, once per row.
+std::string completedOidsSql(std::string_view completedTable, const std::vector<ObjectIdSpan>& spans);
 std::string truncateSql(std::string_view table);
 std::string deleteRangeSql(std::string_view table, std::string_view timeExpression,
                            std::string_view dateTime);

@@ -16,6 +16,10 @@
 bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
                              const std::string& upper, const std::string& lower);
 
+// The documents the exporter's `queryFile` selects, the same way.
+bool moveQueriedDocuments(const OlapMigrator& run, const std::string& collection,
+                          const std::string& queryFile);
+
 // One pipeline per window of `interval` hours from `newest` down to
 // `oldest`, each announced under `loggedAs`. Every window is tried even after
 // one failed: the others hold data of their own. False when one failed.

@@ -17,16 +17,16 @@ bool dataMoved(const PipelineStatus& status) {
 }
 }  // namespace
 
-bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
-                             const std::string& upper, const std::string& lower) {
+namespace {
+bool exportAndLoad(const OlapMigrator& run, const std::string& collection,
+                   const std::string& queryOption) {
     const std::string name = toOlapTableName(collection);
     const PrivateFile config(exportConfigPath(), exportConfigText(run.mongo));
     if (!config.created()) {
         LOG("Cannot write the work file ", config.path());
         return false;
     }
-    const ShellCommand exporter =
-        exportCommand(run.mongo, collection, exportQueryOption(upper, lower), config.path());
+    const ShellCommand exporter = exportCommand(run.mongo, collection, queryOption, config.path());
     const ShellCommand loader = clickhouseLoadCommand(run.clickhouse, stagingTableName(collection));
 
     LOG(name, " table migration start");
@@ -36,6 +36,17 @@ bool executeMigrationCommand(const OlapMigrator& run, const std::string& collect
     LOG(name, " table migration failed (mongoexport exit ", status.producer.code,
         ", clickhouse-client exit ", status.consumer.code, ")");
     return false;
+}
+}  // namespace
+
+bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
+                             const std::string& upper, const std::string& lower) {
+    return exportAndLoad(run, collection, exportQueryOption(upper, lower));
+}
+
+bool moveQueriedDocuments(const OlapMigrator& run, const std::string& collection,
+                          const std::string& queryFile) {
+    return exportAndLoad(run, collection, queryFileOption(queryFile));
 }
 
 bool moveWindows(const OlapMigrator& run, const std::string& collection, std::string_view loggedAs,

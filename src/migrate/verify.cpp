@@ -27,9 +27,9 @@ VerifiedSpan verifyMigratedSpan(const OlapMigrator& run, const CollectionKind& k
     if (!documents.count) return unreadable(kind, documents.why);
     if (*documents.count == *rows.count) {
         LOG_AS(kind.loggedAs, kind.name, " verified : ", *documents.count, " documents");
-        return {Verification::equal, *documents.count};
+        return {Verification::equal, *documents.count, *rows.count, std::move(span)};
     }
     LOG_AS(kind.loggedAs, kind.name, " verification failed : MongoDB ", *documents.count,
            ", ClickHouse ", *rows.count);
-    return {Verification::unequal, *documents.count};
+    return {Verification::unequal, *documents.count, *rows.count, std::move(span)};
 }

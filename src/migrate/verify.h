@@ -15,6 +15,8 @@ enum class Verification { equal, unequal, unreadable };
 struct VerifiedSpan {
     Verification result = Verification::unreadable;
     std::int64_t documents = 0;  // in MongoDB
+    std::int64_t rows = 0;       // in the completed table
+    ObjectIdSpan span;           // as counted: its upper bound always set
 };
 
 // Counts the documents of `span` in MongoDB and the completed rows of the

@@ -13,7 +13,7 @@ TEST(RunSummary, OneLinePerCollectionThenTheTotals) {
     EXPECT_EQ(runSummaryLines(report),
               (std::vector<std::string>{
                   "Summary : tb_audit_log : migrated, verified 3000, staging 0, completed 3000, 12 s",
-                  "Summary : tb_x : incomplete, run retry -t tb_x, 1 s",
+                  "Summary : tb_x : incomplete, run repair -t tb_x, 1 s",
                   "Summary : tb_x : failed, counts unreadable, 0 s",
                   "Summary : Snowflake ID hand-off : failed",
                   "Summary total : 3 collections, 1 migrated, 1 incomplete, 1 failed"}));
