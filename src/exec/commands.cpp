@@ -289,7 +289,7 @@ std::string completedCountsByPrefixSql(std::string_view completedTable, const Ob
     const std::string length = std::to_string(prefixLength);
     return "select substring(oid, 1, " + length + "), count() from " + std::string(completedTable) +
            " where " + oidCondition(span) + " and substring(oid, 1, " +
-           std::to_string(prefixLength - 1) + ") in (" + listed + ") group by 1";
+           std::to_string(parents.front().size()) + ") in (" + listed + ") group by 1";
 }
 
 std::string completedOidsSql(std::string_view completedTable, const std::vector<ObjectIdSpan>& spans) {

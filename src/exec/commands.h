@@ -80,7 +80,8 @@ std::string completedRowCountSql(std::string_view completedTable);
 // How many completed rows the span holds, and the newest of them.
 std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
 // The completed rows of `span` by the first `prefixLength` digits of their
-// `oid`, for the prefixes that continue one of `parents`: "prefix TAB count" lines.
+// `oid`, for the prefixes that continue one of `parents` (all of one
+// length): "prefix TAB count" lines.
 std::string completedCountsByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
                                        std::size_t prefixLength,
                                        const std::vector<std::string>& parents);

@@ -6,6 +6,7 @@
 // grouped query. As the first digits are the seconds of the ids, the first
 // cuts fall by time.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,9 +26,14 @@ struct Piece {
 // holds no id.
 std::optional<Piece> pieceOfSpan(const ObjectIdSpan& span);
 
-// The pieces one digit longer that cover `piece`, newest first; none for
-// a piece of one id.
-std::vector<Piece> childrenOf(const Piece& piece);
+// How many digits longer the pieces that cover `piece` (of more than one id)
+// are made so that, spread evenly, none holds more than `size` documents or
+// rows: at most maxChildren of them, and never past the last digit.
+inline constexpr std::size_t maxChildren = 1024;
+std::size_t digitsToCut(const Piece& piece, std::int64_t size);
+
+// The pieces `digits` longer that cover `piece`, newest first.
+std::vector<Piece> childrenOf(const Piece& piece, std::size_t digits);
 
 // The ObjectId right after `id`; empty after the last one.
 std::string nextObjectId(std::string_view id);

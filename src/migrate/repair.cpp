@@ -1,6 +1,7 @@
 #include "migrate/repair.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -24,11 +25,17 @@ constexpr std::int64_t comparedPieceSize = 10'000;
 // The bounds of every piece of a call stand in the one argument of mongosh
 // or clickhouse-client, which the system caps at 128 KiB.
 constexpr std::size_t piecesPerCall = 1024;
-constexpr std::size_t childrenPerPiece = 16;
 
 struct Located {
     std::int64_t documents = 0;  // missing in ClickHouse
     bool extraRows = false;
+};
+
+// The pieces of one level of a narrowing, and the prefixes of their
+// parents by the length of parent and piece, as ClickHouse groups them.
+struct Level {
+    std::vector<Piece> pieces;
+    std::map<std::pair<std::size_t, std::size_t>, std::vector<std::string>> parents;
 };
 
 struct Moved {
@@ -41,26 +48,26 @@ public:
     Repairer(const OlapMigrator& run, const CollectionKind& kind) : run_(run), kind_(kind) {}
 
     // The pieces whose counts differ and that are not cut further, newest
-    // first; nothing after a failed read.
-    std::optional<std::vector<Piece>> narrow(Piece root) const {
-        const ObjectIdSpan span = root.bounds;
+    // first, from the counted pieces of `root`; nothing after a failed read.
+    std::optional<std::vector<Piece>> narrow(const Piece& root, std::vector<Piece> level) const {
+        logDifference(root);
         std::vector<Piece> settled;
-        std::vector<Piece> level{std::move(root)};
         while (!level.empty()) {
             std::vector<Piece> parents;
             for (Piece& piece : level) {
                 if (piece.documents == piece.rows) continue;
-                LOG_AS(kind_.loggedAs, kind_.name, " differs between ", piece.bounds.lower, " and ",
-                       piece.bounds.upper, " : MongoDB ", piece.documents, ", ClickHouse ", piece.rows);
+                logDifference(piece);
                 // A side without anything needs no cutting: all of the piece is
                 // missing, or all of it is more than MongoDB holds.
-                const bool cut = piece.documents > 0 && piece.rows > 0 &&
+                const bool cutAgain = piece.documents > 0 && piece.rows > 0 &&
                                  std::max(piece.documents, piece.rows) > comparedPieceSize &&
                                  piece.bounds.lower != piece.bounds.upper;
-                (cut ? parents : settled).push_back(std::move(piece));
+                (cutAgain ? parents : settled).push_back(std::move(piece));
             }
-            level.clear();
-            if (!countChildren(parents, span, level)) return std::nullopt;
+            if (parents.empty()) break;
+            std::optional<Level> next = cut(parents);
+            if (!next || !countRows(*next, root.bounds)) return std::nullopt;
+            level = std::move(next->pieces);
         }
         std::sort(settled.begin(), settled.end(),
                   [](const Piece& a, const Piece& b) { return a.bounds.upper > b.bounds.upper; });
@@ -155,40 +162,53 @@ public:
         return moved;
     }
 
-private:
-    // The children of every parent, counted on both sides, a call per side
-    // for up to piecesPerCall of them.
-    bool countChildren(const std::vector<Piece>& parents, const ObjectIdSpan& span,
-                       std::vector<Piece>& level) const {
-        constexpr std::size_t parentsPerCall = piecesPerCall / childrenPerPiece;
-        for (std::size_t first = 0; first < parents.size(); first += parentsPerCall) {
-            const std::size_t last = std::min(parents.size(), first + parentsPerCall);
-            std::vector<std::string> prefixes;
-            std::vector<Piece> children;
+    // The pieces that cover `parents`, cut so that none should hold more
+    // than comparedPieceSize, with MongoDB's side counted: up to
+    // piecesPerCall of them a call. Nothing after a failed read.
+    std::optional<Level> cut(const std::vector<Piece>& parents) const {
+        Level level;
+        for (const Piece& parent : parents) {
+            const std::size_t digits = digitsToCut(parent, comparedPieceSize);
+            level.parents[{parent.prefix.size(), parent.prefix.size() + digits}].push_back(parent.prefix);
+            for (Piece& child : childrenOf(parent, digits)) level.pieces.push_back(std::move(child));
+        }
+        std::vector<Piece>& pieces = level.pieces;
+        for (std::size_t first = 0; first < pieces.size(); first += piecesPerCall) {
+            const std::size_t last = std::min(pieces.size(), first + piecesPerCall);
             std::vector<ObjectIdSpan> bounds;
-            for (std::size_t i = first; i < last; ++i) {
-                prefixes.push_back(parents[i].prefix);
-                for (Piece& child : childrenOf(parents[i])) {
-                    bounds.push_back(child.bounds);
-                    children.push_back(std::move(child));
-                }
-            }
+            for (std::size_t i = first; i < last; ++i) bounds.push_back(pieces[i].bounds);
             const auto documents = countDocumentsPerSpan(run_.mongo, kind_.name, bounds, run_.host);
-            if (!documents.counts) return unreadable(documents.why);
-            const auto rows =
-                countCompletedRowsByPrefix(run_.clickhouse, kind_.completedTable, span,
-                                           prefixes.front().size() + 1, prefixes, run_.host);
-            if (!rows.counts) return unreadable(rows.why);
-            for (std::size_t i = 0; i < children.size(); ++i) {
-                children[i].documents = (*documents.counts)[i];
-                const auto found = rows.counts->find(children[i].prefix);
-                children[i].rows = found == rows.counts->end() ? 0 : found->second;
-                level.push_back(std::move(children[i]));
+            if (!documents.counts) {
+                unreadable(documents.why);
+                return std::nullopt;
             }
+            for (std::size_t i = first; i < last; ++i) pieces[i].documents = (*documents.counts)[i - first];
+        }
+        return level;
+    }
+
+    // ClickHouse's side of the level's pieces within `span`: one grouped
+    // query per length of the pieces, for up to piecesPerCall parents.
+    bool countRows(Level& level, const ObjectIdSpan& span) const {
+        std::map<std::string, std::int64_t> rows;
+        for (const auto& [lengths, prefixes] : level.parents) {
+            for (std::size_t first = 0; first < prefixes.size(); first += piecesPerCall) {
+                const std::vector<std::string> some(
+                    prefixes.begin() + first, prefixes.begin() + std::min(prefixes.size(), first + piecesPerCall));
+                const auto counted = countCompletedRowsByPrefix(run_.clickhouse, kind_.completedTable, span,
+                                                                lengths.second, some, run_.host);
+                if (!counted.counts) return unreadable(counted.why);
+                rows.insert(counted.counts->begin(), counted.counts->end());
+            }
+        }
+        for (Piece& piece : level.pieces) {
+            const auto found = rows.find(piece.prefix);
+            piece.rows = found == rows.end() ? 0 : found->second;
         }
         return true;
     }
 
+private:
     // The ids of the pieces [first, last) that both sides hold some of, into
     // the two work files, newest first.
     bool listIds(const std::vector<Piece>& pieces, std::size_t first, std::size_t last,
@@ -239,6 +259,11 @@ private:
         return written || cannotWrite(query.path());
     }
 
+    void logDifference(const Piece& piece) const {
+        LOG_AS(kind_.loggedAs, kind_.name, " differs between ", piece.bounds.lower, " and ",
+               piece.bounds.upper, " : MongoDB ", piece.documents, ", ClickHouse ", piece.rows);
+    }
+
     void reportExtraRows(std::int64_t rows, const std::string& lower, const std::string& upper) const {
         LOG_AS(kind_.loggedAs, kind_.name, " holds ", rows, " rows more than MongoDB between ", lower,
                " and ", upper, ", left as they are");
@@ -261,19 +286,28 @@ private:
 }  // namespace
 
 Outcome repairCollection(const OlapMigrator& run, const CollectionKind& kind,
-                         const ObjectIdSpan& span, CollectionRecord& record) {
-    const VerifiedSpan before = verifyMigratedSpan(run, kind, span);
-    if (before.result == Verification::unreadable) return Outcome::failed;
-    if (before.result == Verification::equal) {
-        record.verified = before.documents;
+                         const ObjectIdSpan& verifiedSpan, CollectionRecord& record) {
+    ObjectIdSpan span = verifiedSpan;
+    const std::optional<std::int64_t> rows = countCompletedSpan(run, kind, span);
+    if (!rows) return Outcome::failed;
+    std::optional<Piece> root = pieceOfSpan(span);
+    if (!root) {
+        LOG_AS(kind.loggedAs, kind.name, " could not be compared (an empty span)");
+        return Outcome::failed;
+    }
+    root->rows = *rows;
+    // MongoDB's side is counted by the first pieces already: their sum is the
+    // whole span, and the shell, slow to start, starts once for both.
+    const Repairer repairer(run, kind);
+    std::optional<Level> level = repairer.cut({*root});
+    if (!level) return Outcome::failed;
+    for (const Piece& piece : level->pieces) root->documents += piece.documents;
+    if (judgeCounts(kind, root->documents, root->rows) == Verification::equal) {
+        record.verified = root->documents;
         return Outcome::complete;
     }
-    std::optional<Piece> root = pieceOfSpan(before.span);
-    if (!root) return Outcome::failed;
-    root->documents = before.documents;
-    root->rows = before.rows;
-    const Repairer repairer(run, kind);
-    const std::optional<std::vector<Piece>> pieces = repairer.narrow(std::move(*root));
+    if (!repairer.countRows(*level, root->bounds)) return Outcome::failed;
+    const std::optional<std::vector<Piece>> pieces = repairer.narrow(*root, std::move(level->pieces));
     if (!pieces) return Outcome::failed;
     RepairWorkFile terms("runs.txt");
     if (!terms.opened()) {
@@ -292,7 +326,7 @@ Outcome repairCollection(const OlapMigrator& run, const CollectionKind& kind,
         finishMigratedCollection(run, kind, counts);
     }
     if (run.parameters.dryRun) return located->extraRows ? Outcome::failed : Outcome::repaired;
-    const VerifiedSpan after = verifyMigratedSpan(run, kind, before.span);
+    const VerifiedSpan after = verifyMigratedSpan(run, kind, span);
     if (after.result == Verification::equal) record.verified = after.documents;
     const bool mended = moved.everyBatch && !located->extraRows && after.result == Verification::equal;
     return mended ? Outcome::repaired : Outcome::failed;

@@ -8,7 +8,10 @@ TEST(ObjectIdPieces, ASpanIsCutByItsNextDigitWithinItsBounds) {
     ASSERT_TRUE(root);
     EXPECT_EQ(root->prefix, "6b");
     EXPECT_EQ(root->bounds.lower, "6b0e0e005f3c2a1b9d003600");
-    const std::vector<Piece> children = childrenOf(*root);
+    Piece wide = *root;
+    wide.documents = 100'000;
+    EXPECT_EQ(digitsToCut(wide, 10'000), 3u) << "6b0e0 ~ 6b14a: 107 pieces of three digits more";
+    const std::vector<Piece> children = childrenOf(*root, 1);
     ASSERT_EQ(children.size(), 2u);
     EXPECT_EQ(children[0].prefix, "6b1");
     EXPECT_EQ(children[0].bounds.lower + " " + children[0].bounds.upper,
