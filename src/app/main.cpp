@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     if (!passesDateCheck(invocation->parameters)) return 1;
 
     const std::string& command = invocation->command;
-    if (command == "start" || command == "retry") return runMigration(*invocation, settings);
+    if (command == "start" || command == "retry" || command == "repair")
+        return runMigration(*invocation, settings);
     if (command == "check") return runCheck(*invocation, settings);
     if (command == "drop") return runDrop(*invocation, settings);
     writeUsage();

@@ -175,19 +175,21 @@ void writeBanner(const Invocation& invocation, const ConnectionSettings& setting
 
 void writeUsage() {
     std::cerr << "Please check the command you entered !!\n"
-              << "Usage: qorolapmigrate [start|retry|check|drop] -s <start_time> -e <end_time> "
+              << "Usage: qorolapmigrate [start|retry|repair|check|drop] -s <start_time> -e <end_time> "
                  "-p <product> -t <table> -i <interval_hours>\n";
 }
 
 void writeHelp() {
     std::cout
-        << "Usage: qorolapmigrate [start|retry|check|drop] -s <start_time> -e <end_time> "
+        << "Usage: qorolapmigrate [start|retry|repair|check|drop] -s <start_time> -e <end_time> "
            "-p <product> -t <table> -i <interval_hours>\n"
         << "\n"
         << "Commands:\n"
         << "  start   migrate the selected collections from MongoDB to ClickHouse\n"
         << "  retry   migrate the one collection named with -t again, clearing earlier results\n"
         << "          first when no date range is given\n"
+        << "  repair  move exactly what ClickHouse lacks of the selected collections; nothing\n"
+        << "          is deleted\n"
         << "  check   size the listed collections and judge the ClickHouse disk capacity\n"
         << "  drop    drop the collections of the list file given with -f, after one confirmation\n"
         << "\n"
@@ -199,7 +201,8 @@ void writeHelp() {
         << "  -i <hours>       report window length in hours (default: 24)\n"
         << "  -f <file>        list file that replaces the built-in catalogue; required by drop\n"
         << "                   (default: none)\n"
-        << "  -n <count>       ObjectIds per bulk transfer, 1 ~ 300 (default: 50)\n"
+        << "  -n <count>       ObjectIds per bulk transfer (repair: runs and lone ids), 1 ~ 300\n"
+        << "                   (default: 50)\n"
         << "  -dl <percent>    stop when the ClickHouse disk is this full, 0 ~ 100, 0 = off\n"
         << "                   (default: 90)\n"
         << "  -w <seconds>     pause after each migrated collection (default: 10)\n"
@@ -212,8 +215,8 @@ void writeHelp() {
         << "  -cu <user>       ClickHouse user (default: qorolap.user of qorolap.properties)\n"
         << "  -cp <password>   ClickHouse password (default: qorolap.password of "
            "qorolap.properties)\n"
-        << "  --dry-run        start/retry: read and decide as usual, but only show each write\n"
-        << "                   (passwords as ***) instead of running it\n"
+        << "  --dry-run        start/retry/repair: read and decide as usual, but only show each\n"
+        << "                   write (passwords as ***) instead of running it\n"
         << "  -h, --help       this text\n"
         << "  --version        the tool's version\n";
 }

@@ -59,7 +59,7 @@ void applyOverrides(const CommandLine& commandLine, ConnectionSettings& settings
 // Both dates or neither, each YYYY-MM-DD, the start not after the end.
 bool passesDateCheck(const RunParameters& parameters);
 
-// "start"/"retry": refuses a disk limit outside 0 ... 100 and a memory limit
+// "start"/"retry"/"repair": refuses a disk limit outside 0 ... 100 and a memory limit
 // outside 1 ... 100, repairs batch count, wait time and interval.
 bool passesTuningCheck(RunParameters& parameters);
 
@@ -68,5 +68,5 @@ void writeBanner(const Invocation& invocation, const ConnectionSettings& setting
 void writeUsage();
 
 // --help: the usage line, every option with its meaning and default, and
-// the four command words.
+// the five command words.
 void writeHelp();

@@ -112,6 +112,7 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
     if (!claimSingleInstance()) return 1;
     RunParameters& parameters = invocation.parameters;
     parameters.retryMode = invocation.command == "retry";
+    parameters.repairMode = invocation.command == "repair";
     parameters.dryRun = invocation.dryRun;
     if (parameters.retryMode && parameters.table.empty()) {
         LOG_AS("main", "Please specify one table with the \"-t\" option");

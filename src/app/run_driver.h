@@ -1,10 +1,10 @@
 #pragma once
-// The four commands, each from a checked command line to an exit status.
+// The five commands, each from a checked command line to an exit status.
 
 #include "app/options.h"
 #include "app/settings.h"
 
-// "start" and "retry": the guarded migration run.
+// "start", "retry" and "repair": the guarded migration run.
 int runMigration(Invocation invocation, const ConnectionSettings& settings);
 
 // "check": sizes and the capacity verdict.

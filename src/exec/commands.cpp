@@ -195,6 +195,19 @@ ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view col
     return mongoshCommand(login, "\"" + insideDoubleQuotes(script) + "\"");
 }
 
+ShellCommand countDocumentsPerSpanCommand(const MongoLogin& login, std::string_view collection,
+                                          const std::vector<ObjectIdSpan>& spans) {
+    std::string bounds;
+    for (const ObjectIdSpan& span : spans)
+        bounds += (bounds.empty() ? "['" : ", ['") + span.lower + "', '" + span.upper + "']";
+    // An array left as the last value prints over several lines when wide;
+    // joined, it is one line of plain numbers.
+    const std::string script = "print([" + bounds + "].map(b => db." + std::string(collection) +
+                               ".countDocuments({ _id: { $gte: ObjectId(b[0]), $lte: ObjectId(b[1]) } }, "
+                               "{ hint: { _id: 1 } })).join(' '))";
+    return mongoshCommand(login, "\"" + insideDoubleQuotes(script) + "\"");
+}
+
 std::string exportQueryOption(std::string_view upperOid, std::string_view lowerOid) {
     if (upperOid.empty()) return {};
     if (lowerOid.empty()) return fillTemplate(templates::queryUpperOpt, {insideSingleQuotes(upperOid)});
@@ -218,6 +231,33 @@ ShellCommand exportCommand(const MongoLogin& login, std::string_view collection,
                 std::string(queryOption),
             {},
             SecretFile{std::string(configFile), exportConfigText(login)}};
+}
+
+std::string objectIdQueryText(const std::vector<ObjectIdSpan>& ranges,
+                              const std::vector<std::string>& ids) {
+    const auto oid = [](const std::string& id) { return "{ \"$oid\": \"" + id + "\" }"; };
+    std::string clauses;
+    for (const ObjectIdSpan& range : ranges) {
+        clauses += (clauses.empty() ? "" : ", ") + std::string("{ \"_id\": { \"$gte\": ") +
+                   oid(range.lower) + ", \"$lte\": " + oid(range.upper) + " } }";
+    }
+    if (!ids.empty()) {
+        std::string listed;
+        for (const std::string& id : ids) listed += (listed.empty() ? "" : ", ") + oid(id);
+        clauses += (clauses.empty() ? "" : ", ") + std::string("{ \"_id\": { \"$in\": [ ") + listed +
+                   " ] } }";
+    }
+    return "{ \"$or\": [ " + clauses + " ] }\n";
+}
+
+std::string queryFileOption(std::string_view queryFile) {
+    return "--queryFile=" + bareArgument(queryFile);
+}
+
+ShellCommand objectIdExportCommand(const MongoLogin& login, std::string_view collection,
+                                   std::string_view queryFile, std::string_view configFile) {
+    return exportCommand(login, collection,
+                         queryFileOption(queryFile) + " --fields _id --type=json --quiet", configFile);
 }
 
 ShellCommand objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
@@ -273,6 +313,25 @@ std::string retryMarkSql(std::string_view completedTable) {
 std::string retryUnmarkSql(std::string_view completedTable) {
     return "DELETE FROM mig_tb_preprocess_completed WHERE table_name = '" +
            retryMarkKey(completedTable) + "'";
+}
+
+std::string completedCountsByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
+                                       std::size_t prefixLength,
+                                       const std::vector<std::string>& parents) {
+    std::string listed;
+    for (const std::string& parent : parents) listed += (listed.empty() ? "'" : ", '") + parent + "'";
+    const std::string length = std::to_string(prefixLength);
+    return "select substring(oid, 1, " + length + "), count() from " + std::string(completedTable) +
+           " where " + oidCondition(span) + " and substring(oid, 1, " +
+           std::to_string(parents.front().size()) + ") in (" + listed + ") group by 1";
+}
+
+std::string completedOidsSql(std::string_view completedTable, const std::vector<ObjectIdSpan>& spans) {
+    std::string condition;
+    for (const ObjectIdSpan& span : spans)
+        condition += (condition.empty() ? "(" : " or (") + oidCondition(span) + ")";
+    return "select oid from " + std::string(completedTable) + " where " + condition +
+           " order by oid desc";
 }
 
 std::string truncateSql(std::string_view table) {

@@ -6,8 +6,10 @@
 // and psql through a variable of their own environment, mongoexport through
 // a private configuration file.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exec/host.h"
 #include "exec/logins.h"
@@ -41,6 +43,10 @@ ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view
 // How many documents the span holds, counted along the `_id` index.
 ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view collection,
                                    const ObjectIdSpan& span);
+// The same for each of `spans` (both bounds set, inclusive) in one call, the
+// shell starting once: the counts in their order, on one line.
+ShellCommand countDocumentsPerSpanCommand(const MongoLogin& login, std::string_view collection,
+                                          const std::vector<ObjectIdSpan>& spans);
 
 // --- MongoDB export
 // The filter option of the export-and-load pipeline: none without an upper
@@ -55,6 +61,15 @@ ShellCommand exportCommand(const MongoLogin& login, std::string_view collection,
 ShellCommand objectIdListExportCommand(const MongoLogin& login, std::string_view collection,
                                        std::string_view lowerOid, std::string_view upperOid,
                                        std::string_view floorOid, std::string_view configFile);
+// A filter for the exporter's --queryFile: every document of `ranges` (both
+// bounds set, inclusive) and every one of `ids`, held in a file so that a
+// long list never stands on a command line.
+std::string objectIdQueryText(const std::vector<ObjectIdSpan>& ranges,
+                              const std::vector<std::string>& ids);
+std::string queryFileOption(std::string_view queryFile);
+// The `_id` lines of what `queryFile` selects, newest first, on standard output.
+ShellCommand objectIdExportCommand(const MongoLogin& login, std::string_view collection,
+                                   std::string_view queryFile, std::string_view configFile);
 
 // --- ClickHouse
 // The client prefix followed by the SQL as the one value of --query=.
@@ -71,6 +86,14 @@ std::string completedCountSql(std::string_view completedTable, const ObjectIdSpa
 // first, and a table still marked records rows the target may no longer hold.
 std::string retryMarkSql(std::string_view completedTable);
 std::string retryUnmarkSql(std::string_view completedTable);
+// The completed rows of `span` by the first `prefixLength` digits of their
+// `oid`, for the prefixes that continue one of `parents` (all of one
+// length): "prefix TAB count" lines.
+std::string completedCountsByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
+                                       std::size_t prefixLength,
+                                       const std::vector<std::string>& parents);
+// The `oid` of every completed row of `spans`, newest first, once per row.
+std::string completedOidsSql(std::string_view completedTable, const std::vector<ObjectIdSpan>& spans);
 std::string truncateSql(std::string_view table);
 // The target rows whose time column lies between the two UTC date-times,
 // both included.

@@ -10,6 +10,7 @@ namespace {
 // piece, so its size bounds the longest last line handed back whole.
 constexpr std::size_t lastLinePieceSize = 1024;
 constexpr std::size_t queryPieceSize = 512;
+constexpr std::size_t linePieceSize = 4096;
 
 std::string programOf(const std::string& command) { return command.substr(0, command.find(' ')); }
 }  // namespace
@@ -38,6 +39,30 @@ CommandOutput executeCommand(const ShellCommand& command, const Host& host) {
 
 CommandOutput readWholeOutput(const ShellCommand& command, const Host& host) {
     return readCommand(command, host, true);
+}
+
+CallStatus readLines(const ShellCommand& command, const Host& host,
+                     const std::function<void(std::string_view line)>& onLine) {
+    CallStatus call;
+    call.program = programOf(command.text);
+    std::string line;
+    call.status = host.readOutput(command, linePieceSize, [&](std::string_view piece) {
+        if (!piece.ends_with('\n')) {
+            line.append(piece);
+            return;
+        }
+        piece.remove_suffix(1);
+        if (line.empty()) {
+            onLine(piece);
+            return;
+        }
+        line.append(piece);
+        onLine(line);
+        line.clear();
+    });
+    if (!line.empty()) onLine(line);
+    if (!call.status.started()) LOG("Failed to execute query.");
+    return call;
 }
 
 QueryResult getClickHouseQueryResult(const ClickHouseLogin& login, const std::string& sql,

@@ -5,8 +5,10 @@
 // program printed before it ended with a non-zero status is no answer, so a
 // caller sees either a reply (possibly empty) or a failure, never a guess.
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "exec/host.h"
@@ -34,6 +36,12 @@ CommandOutput executeCommand(const ShellCommand& command, const Host& host = rea
 // The same with `text` holding the whole output, for a program whose answer
 // is not on its last line (free).
 CommandOutput readWholeOutput(const ShellCommand& command, const Host& host = realHost());
+
+// Every line the command prints, without its newline, as it arrives: for
+// replies of many lines, which nobody holds whole. Lines come also from a
+// call that fails in the end; the caller drops them then.
+CallStatus readLines(const ShellCommand& command, const Host& host,
+                     const std::function<void(std::string_view line)>& onLine);
 
 // `sql` is plain SQL; it reaches clickhouse-client as the one --query= value.
 // "Split String Error" is logged whenever no field comes back.

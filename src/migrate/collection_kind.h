@@ -14,6 +14,7 @@ enum class Move {
     pipeline,      // one export-and-load, whole or between two ObjectIds
     windows,       // one export-and-load per window of `interval` hours
     objectIdList,  // the ids exported first, then loaded a batch at a time
+    repair,        // only what the completed table lacks within the span to verify
 };
 
 struct CollectionKind {

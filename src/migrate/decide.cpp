@@ -165,6 +165,16 @@ Plan decide(const CollectionKind& kind, const MigratedSpan& span, const MongoEdg
         plan.outcome = Outcome::empty;
         return plan;
     }
+    // With nothing in ClickHouse there is nothing to compare: the
+    // collection moves as "start" would move it.
+    if (parameters.repairMode && span.count != 0) {
+        Plan plan;
+        plan.lines.push_back("repair table : " + kind.name);
+        plan.move = Move::repair;
+        plan.verify = verifiedSpan(kind, edges.oldestOid, parameters);
+        plan.outcome = Outcome::repaired;
+        return plan;
+    }
     if (parameters.hasDateRange()) return decideDateRange(kind, span, parameters);
     Plan plan = kind.timeField == EdgeField::objectId
                     ? decideWholeByObjectId(kind, span, edges, parameters)

@@ -10,6 +10,7 @@
 #include "migrate/guards.h"
 #include "migrate/movers.h"
 #include "migrate/preprocess.h"
+#include "migrate/repair.h"
 #include "migrate/verify.h"
 #include "util/catalogue.h"
 #include "util/log.h"
@@ -27,6 +28,7 @@ MoveResult carryOutMove(const OlapMigrator& run, const CollectionKind& kind, con
         case Move::objectIdList:
             break;
         case Move::nothing:
+        case Move::repair:
             return MoveResult::moved;
     }
     const std::int32_t listed = exportObjectIdList(run, kind.name, plan.lowerOid, plan.upperOid);
@@ -54,6 +56,7 @@ Outcome verified(const OlapMigrator& run, const CollectionKind& kind, const Plan
 Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan& plan,
                  CollectionRecord& record) {
     for (const std::string& line : plan.lines) LOG_AS(kind.loggedAs, line);
+    if (plan.move == Move::repair) return repairCollection(run, kind, *plan.verify, record);
     if (plan.move == Move::nothing) return verified(run, kind, plan, record);
     if (plan.clearing && !deleteOriginalTable(run, kind, *plan.clearing)) {
         LOG_AS(kind.loggedAs, kind.name, " previous data could not be cleared, migration skipped");

@@ -17,6 +17,10 @@
 bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
                              const std::string& upper, const std::string& lower);
 
+// The documents the exporter's `queryFile` selects, the same way.
+bool moveQueriedDocuments(const OlapMigrator& run, const std::string& collection,
+                          const std::string& queryFile);
+
 // One pipeline per window of `interval` hours from the plan's newest second
 // down to its oldest, each announced under `loggedAs`; the newest window
 // reaches up to the plan's upper bound and the oldest down to its lower one.

@@ -19,11 +19,11 @@ bool dataMoved(const PipelineStatus& status) {
 }
 }  // namespace
 
-bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
-                             const std::string& upper, const std::string& lower) {
+namespace {
+bool exportAndLoad(const OlapMigrator& run, const std::string& collection,
+                   const std::string& queryOption) {
     const std::string name = toOlapTableName(collection);
-    const ShellCommand exporter =
-        exportCommand(run.mongo, collection, exportQueryOption(upper, lower), exportConfigPath());
+    const ShellCommand exporter = exportCommand(run.mongo, collection, queryOption, exportConfigPath());
     const ShellCommand loader = clickhouseLoadCommand(run.clickhouse, stagingTableName(collection));
 
     LOG(name, " table migration start");
@@ -33,6 +33,17 @@ bool executeMigrationCommand(const OlapMigrator& run, const std::string& collect
     LOG(name, " table migration failed (mongoexport exit ", status.producer.code,
         ", clickhouse-client exit ", status.consumer.code, ")");
     return false;
+}
+}  // namespace
+
+bool executeMigrationCommand(const OlapMigrator& run, const std::string& collection,
+                             const std::string& upper, const std::string& lower) {
+    return exportAndLoad(run, collection, exportQueryOption(upper, lower));
+}
+
+bool moveQueriedDocuments(const OlapMigrator& run, const std::string& collection,
+                          const std::string& queryFile) {
+    return exportAndLoad(run, collection, queryFileOption(queryFile));
 }
 
 bool moveWindows(const OlapMigrator& run, const std::string& collection, std::string_view loggedAs,

@@ -1,5 +1,5 @@
 #pragma once
-// One "start" or "retry" run: the logins, what the administrator asked for,
+// One "start", "retry" or "repair" run: the logins, what the administrator asked for,
 // the catalogue it walks, the machine it runs on and the record of what
 // happened. The driver builds it once, field by field, and hands it to every
 // step; only the record changes while the run goes on.
@@ -28,6 +28,7 @@ struct RunParameters {
     bool memoryLimitSet = false;    // the memory guard runs only when -ml was given
     std::int64_t diskLimit = 90;    // percent; 0 switches the disk guard off
     bool retryMode = false;
+    bool repairMode = false;  // moves only what ClickHouse lacks
     bool dryRun = false;  // loads nothing, so what it moves cannot be judged by the counts
     std::int64_t startedAt = 0;  // epoch seconds, read once when the run begins
 

@@ -11,6 +11,7 @@
 enum class Outcome {
     migrated,
     migratedAfterClearing,
+    repaired,  // what ClickHouse lacked was moved, and the span is verified
     complete,
     skippedOverlap,
     incomplete,  // migrated before, but not all of it: a retry mends it
@@ -28,6 +29,7 @@ struct CollectionRecord {
     std::optional<std::string> completedCount;
     bool countsUnreadable = false;  // the counts were asked for but not read
     std::optional<std::int64_t> verified;  // documents found equal on both sides
+    std::optional<std::int64_t> repaired;  // documents a repair moved
     std::int64_t seconds = 0;
 };
 

@@ -5,16 +5,19 @@
 
 namespace {
 constexpr std::array allOutcomes = {
-    Outcome::migrated, Outcome::migratedAfterClearing, Outcome::complete,
-    Outcome::skippedOverlap, Outcome::incomplete,      Outcome::empty,
-    Outcome::failed,   Outcome::refusedName,           Outcome::stopped,
-    Outcome::interrupted,
+    Outcome::migrated, Outcome::migratedAfterClearing, Outcome::repaired,
+    Outcome::complete, Outcome::skippedOverlap,        Outcome::incomplete,
+    Outcome::empty,    Outcome::failed,                Outcome::refusedName,
+    Outcome::stopped,  Outcome::interrupted,
 };
 
 std::string collectionLine(const CollectionRecord& record) {
     std::string line = "Summary : " + record.name + " : ";
     line += outcomeText(record.outcome);
-    if (record.outcome == Outcome::incomplete) line += ", run retry -t " + record.name;
+    if (record.repaired)
+        line += (record.outcome == Outcome::repaired ? " " : ", repaired ") +
+                std::to_string(*record.repaired);
+    if (record.outcome == Outcome::incomplete) line += ", run repair -t " + record.name;
     if (record.verified) line += ", verified " + std::to_string(*record.verified);
     if (record.stagingCount) line += ", staging " + *record.stagingCount;
     if (record.completedCount) line += ", completed " + *record.completedCount;
@@ -43,6 +46,8 @@ std::string_view outcomeText(Outcome outcome) {
             return "migrated";
         case Outcome::migratedAfterClearing:
             return "migrated after clearing";
+        case Outcome::repaired:
+            return "repaired";
         case Outcome::complete:
             return "complete";
         case Outcome::skippedOverlap:

@@ -8,14 +8,14 @@
 namespace {
 bool isBound(const std::string& oid) { return oid.empty() || isObjectIdText(oid); }
 
-VerifiedSpan unreadable(const CollectionKind& kind, const std::string& why) {
+std::nullopt_t unreadable(const CollectionKind& kind, const std::string& why) {
     LOG_AS(kind.loggedAs, kind.name, " could not be verified (", why, ")");
-    return {};
+    return std::nullopt;
 }
 }  // namespace
 
-VerifiedSpan verifyMigratedSpan(const OlapMigrator& run, const CollectionKind& kind,
-                                ObjectIdSpan span) {
+std::optional<std::int64_t> countCompletedSpan(const OlapMigrator& run, const CollectionKind& kind,
+                                               ObjectIdSpan& span) {
     if (!isBound(span.lower) || !isBound(span.upper)) return unreadable(kind, "no ObjectId bound");
     // One query gives the rows and, for a span without an upper bound, the
     // newest of them, which then bounds what MongoDB is asked for.
@@ -23,13 +23,26 @@ VerifiedSpan verifyMigratedSpan(const OlapMigrator& run, const CollectionKind& k
     if (!rows.count) return unreadable(kind, rows.why);
     if (span.upper.empty())
         span.upper = rows.newest.empty() ? makeLastObjectIdOfTime(run.parameters.startedAt) : rows.newest;
-    const SideCount documents = countDocuments(run.mongo, kind.name, span, run.host);
-    if (!documents.count) return unreadable(kind, documents.why);
-    if (*documents.count == *rows.count) {
-        LOG_AS(kind.loggedAs, kind.name, " verified : ", *documents.count, " documents");
-        return {Verification::equal, *documents.count};
+    return rows.count;
+}
+
+Verification judgeCounts(const CollectionKind& kind, std::int64_t documents, std::int64_t rows) {
+    if (documents == rows) {
+        LOG_AS(kind.loggedAs, kind.name, " verified : ", documents, " documents");
+        return Verification::equal;
     }
-    LOG_AS(kind.loggedAs, kind.name, " verification failed : MongoDB ", *documents.count,
-           ", ClickHouse ", *rows.count);
-    return {Verification::unequal, *documents.count};
+    LOG_AS(kind.loggedAs, kind.name, " verification failed : MongoDB ", documents, ", ClickHouse ", rows);
+    return Verification::unequal;
+}
+
+VerifiedSpan verifyMigratedSpan(const OlapMigrator& run, const CollectionKind& kind,
+                                ObjectIdSpan span) {
+    const std::optional<std::int64_t> rows = countCompletedSpan(run, kind, span);
+    if (!rows) return {};
+    const SideCount documents = countDocuments(run.mongo, kind.name, span, run.host);
+    if (!documents.count) {
+        unreadable(kind, documents.why);
+        return {};
+    }
+    return {judgeCounts(kind, *documents.count, *rows), *documents.count};
 }

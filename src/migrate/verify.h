@@ -23,3 +23,11 @@ struct VerifiedSpan {
 // so documents written while the run goes on do not count as missing.
 VerifiedSpan verifyMigratedSpan(const OlapMigrator& run, const CollectionKind& kind,
                                 ObjectIdSpan span);
+
+// The two halves of it, for "repair", which counts MongoDB's side piece by
+// piece: the completed rows of `span`, which it closes as above; nothing,
+// after a line saying why, when they could not be read.
+std::optional<std::int64_t> countCompletedSpan(const OlapMigrator& run, const CollectionKind& kind,
+                                               ObjectIdSpan& span);
+// Logs the verified or the verification-failed line.
+Verification judgeCounts(const CollectionKind& kind, std::int64_t documents, std::int64_t rows);

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "rig.h"
@@ -30,12 +32,12 @@ void expectMigrated(const std::string& name, int documents) {
     EXPECT_EQ(Engines::get().count("mig_" + olap + "_completed"), documents) << name;
 }
 
-// The exporter's private configuration files in the work folder.
-std::size_t exportConfigs(const Sandbox& box) {
+// The tool's work files: the exporter's private configuration, a repair's lists.
+std::size_t workFiles(const Sandbox& box) {
     std::size_t files = 0;
     if (std::filesystem::is_directory(box.path("/tmp")))
         for (const auto& file : std::filesystem::directory_iterator(box.path("/tmp")))
-            files += file.path().extension() == ".yaml";
+            files += file.path().filename().string().starts_with("qorolapmigrate-");
     return files;
 }
 
@@ -247,11 +249,11 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
             if (fault.thenStart == 0) expectMigrated(fault.args[2], 80);
         }
         EXPECT_EQ(snowflake() != "0", fault.handedOff);
-        EXPECT_EQ(exportConfigs(box), 0u);
+        EXPECT_EQ(workFiles(box), 0u);
     }
 }
 
-TEST(Faults, AGapLeftByAFailedWindowIsFoundByTheNextStartAndFilledByRetry) {
+TEST(Faults, AGapLeftByAFailedWindowIsFoundByTheNextStartAndFilledByRepair) {
     Sandbox box;
     box.collection("tb_report_data", spread(daysAgo(3), daysAgo(1), 80));
     box.env("QOR_CH_FAIL", "INSERT INTO mig_tb_report_data ");
@@ -260,12 +262,90 @@ TEST(Faults, AGapLeftByAFailedWindowIsFoundByTheNextStartAndFilledByRetry) {
     box.env("QOR_CH_FAIL", "");
     const Result again = box.run({"start", "-t", "tb_report_data"});
     EXPECT_EQ(again.status, 1) << again.out;
-    EXPECT_EQ(again.summaryLine(0), report + "incomplete, run retry -t tb_report_data");
+    EXPECT_EQ(again.summaryLine(0), report + "incomplete, run repair -t tb_report_data");
     EXPECT_FALSE(again.messages("tb_report_data verification failed : MongoDB ").empty()) << again.out;
-    const Result retry = box.run({"retry", "-t", "tb_report_data"});
-    EXPECT_EQ(retry.status, 0) << retry.out;
-    EXPECT_EQ(retry.summaryLine(0), report + "migrated after clearing, verified 80, staging 80, completed 80");
+    const Result repair = box.run({"repair", "-t", "tb_report_data"});
+    EXPECT_EQ(repair.status, 0) << repair.out;
+    EXPECT_EQ(repair.summaryLine(0), report + "repaired 39, verified 80");
     expectMigrated("tb_report_data", 80);
+}
+
+// Takes the rows picked by `where` (over n, their rank by oid from 1, and server_time) out of both tables.
+void takeOut(const std::string& olap, const std::string& where) {
+    const std::string oids = Engines::get().clickhouse("select groupArray(oid) from (select oid, server_time, row_number() "
+                                                       "over (order by oid) as n from mig_" + olap + "_completed) where " + where);
+    for (const std::string& table : {olap, "mig_" + olap + "_completed"})
+        Engines::get().clickhouse("DELETE FROM " + table + " WHERE has(" + oids + ", oid)");
+}
+
+TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
+    const std::vector<std::int64_t> large = spread(daysAgo(6), daysAgo(1), 12000), small = spread(daysAgo(6), daysAgo(1), 600);
+    std::vector<std::int64_t> aged = {daysAgo(800), daysAgo(800) + 60}, recent = spread(daysAgo(3), daysAgo(1), 100);
+    aged.insert(aged.end(), recent.begin(), recent.end());
+    const std::int64_t day = daysAgo(3), inDay = std::count_if(small.begin(), small.end(), [&](auto s) { return s / 86400 == day / 86400; });
+    const auto holes = [] { takeOut("tb_audit_log", "n % 1200 = 7 or n between 5001 and 5400"); };
+    const auto twice = [] {
+        for (const char* table : {"tb_audit_log", "mig_tb_audit_log_completed"})
+            Engines::get().clickhouse(std::string("insert into ") + table + " select * from " + table + " order by oid limit 1 offset 300");
+    };
+    const struct {
+        std::string name, collection;
+        std::vector<std::int64_t> seconds;
+        std::function<void()> damage;
+        std::vector<std::string> args;  // after "repair -t COLLECTION"
+        std::map<std::string, std::string> env;
+        int status;
+        std::string summary, why;  // why: a line the run writes
+        std::int64_t completed;    // rows of the completed table afterwards
+        int moves, idsByName;      // export-and-load pipelines; ids given to them in "$in" lists
+    } cases[] = {
+        {"10 scattered and a hole of 400", "tb_audit_log", large, holes, {}, {}, 0, "repaired 410, verified 12000",
+         "tb_audit_log differs between ", 12000, 1, 10},
+        {"complete", "tb_audit_log", small, [] {}, {}, {}, 0, "complete, verified 600", "tb_audit_log verified : 600 documents", 600, 0, 0},
+        {"report with a missing day", "tb_report_data", small, [&] { takeOut("tb_report_data", "intDiv(server_time, 86400000) = " + std::to_string(day / 86400)); },
+         {}, {}, 0, "repaired " + std::to_string(inDay) + ", verified 600", "tb_report_data repair moves ", 600, 1, 0},
+        {"a row loaded twice", "tb_audit_log", small, twice, {}, {}, 1, "failed, repaired 0",
+         "tb_audit_log holds 1 rows more than MongoDB between ", 601, 0, 0},
+        {"dry run", "tb_audit_log", large, holes, {"--dry-run"}, {}, 0, "repaired 410", "tb_audit_log repair would move 410 documents", 11590, 0, 0},
+        {"base report above its floor", "tb_base_report_data", aged, [] { takeOut("tb_base_report_data", "n % 10 = 3"); }, {}, {}, 0,
+         "repaired 10, verified 100", "tb_base_report_data repair moves 10 documents : 0 runs by their bounds, 10 by their ids", 100, 1, 10},
+        {"a failed MongoDB count", "tb_audit_log", large, holes, {}, {{"QOR_MONGOSH_FAIL", ".map(b =>"}}, 1, "failed",
+         "tb_audit_log could not be compared (mongosh exit 1)", 11590, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        box.collection(c.collection, c.seconds);
+        ASSERT_EQ(box.run({"start", "-t", c.collection}).status, 0);
+        c.damage();
+        for (const auto& [name, value] : c.env) box.env(name, value);
+        const std::size_t exportsBefore = box.calls("mongoexport").size(), queriesBefore = box.calls("clickhouse-client").size();
+        std::vector<std::string> args = {"repair", "-t", c.collection};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result run = box.run(args);
+        EXPECT_EQ(run.status, c.status) << run.out << run.err;
+        EXPECT_EQ(run.summaryLine(0), "Summary : " + c.collection + " : " + c.summary) << run.out;
+        EXPECT_FALSE(run.messages(c.why).empty()) << run.out;
+        EXPECT_EQ(Engines::get().count("mig_" + c.collection + "_completed"), c.completed);
+        if (c.status == 0 && c.args.empty()) expectMigrated(c.collection, c.completed);
+        int moves = 0, idsByName = 0;
+        std::vector<Call> exports = box.calls("mongoexport"), queries = box.calls("clickhouse-client");
+        for (auto call = exports.begin() + exportsBefore; call != exports.end(); ++call) {
+            if (std::find(call->argv.begin(), call->argv.end(), "--fields") != call->argv.end()) continue;
+            ++moves;
+            const std::string query = call->info["query_file"];
+            for (std::size_t at = query.find("$in"); at != std::string::npos && (at = query.find("$oid", at + 1)) != std::string::npos;)
+                ++idsByName;
+        }
+        EXPECT_EQ(moves, c.moves);
+        EXPECT_EQ(idsByName, c.idsByName);
+        for (auto call = queries.begin() + queriesBefore; call != queries.end(); ++call) {
+            const std::string& query = call->argv.back();
+            EXPECT_EQ(query.find("DELETE"), std::string::npos) << query;
+            EXPECT_TRUE(query.find("truncate") == std::string::npos || query.ends_with("truncate table mig_" + c.collection)) << query;
+        }
+        EXPECT_EQ(workFiles(box), 0u);
+    }
 }
 
 TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
@@ -308,7 +388,7 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         const Result stopped = box.finish(run);
         EXPECT_EQ(stopped.status, 128 + signal) << stopped.out << stopped.err;
         EXPECT_EQ(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")), signal == SIGKILL);
-        EXPECT_EQ(exportConfigs(box), signal == SIGKILL ? 1u : 0u) << "the killed export's password file";
+        EXPECT_EQ(workFiles(box), signal == SIGKILL ? 1u : 0u) << "the killed export's password file";
         if (signal == SIGTERM) {
             EXPECT_EQ(stopped.messages("tb_audit_log interrupted by "), std::vector<std::string>{"tb_audit_log interrupted by SIGTERM"});
             EXPECT_EQ(stopped.summary(), (std::vector<std::string>{"Summary : tb_audit_log : interrupted",
@@ -329,10 +409,10 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
         const Result again = box.run({"start", "-t", "tb_audit_log"});
         EXPECT_EQ(again.status, 1) << again.out << again.err;
-        EXPECT_EQ(again.summary(), (std::vector<std::string>{"Summary : tb_audit_log : incomplete, run retry -t tb_audit_log",
+        EXPECT_EQ(again.summary(), (std::vector<std::string>{"Summary : tb_audit_log : incomplete, run repair -t tb_audit_log",
                                                              "Summary total : 1 collection, 1 incomplete"}));
         EXPECT_EQ(Engines::get().count("mig_tb_audit_log_completed"), arrived);
-        EXPECT_EQ(exportConfigs(box), 0u);
+        EXPECT_EQ(workFiles(box), 0u);
         const Result retry = box.run({"retry", "-t", "tb_audit_log"});
         // The killed run's staging rows are still there: retry clears the completed and target tables only.
         EXPECT_EQ(retry.summaryLine(0), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +

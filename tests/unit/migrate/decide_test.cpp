@@ -43,6 +43,7 @@ TEST(Decide, OnePlanPerStateAndParameters) {
         const char* end;
         Outcome outcome;
         Move move;
+        bool repair = false;
     } cases[] = {
         {"empty collection", "tb_audit_log", false, Oldest::none, true, "", "", Outcome::empty, Move::nothing},
         {"first run", "tb_audit_log", false, Oldest::older, false, "", "", Outcome::migrated, Move::pipeline},
@@ -59,10 +60,13 @@ TEST(Decide, OnePlanPerStateAndParameters) {
         {"base report", "tb_base_report_data", false, Oldest::older, false, "", "", Outcome::migrated, Move::objectIdList},
         {"base report range", "tb_base_report_data", true, Oldest::older, false, "2024-04-01", "2024-04-02", Outcome::migrated, Move::objectIdList},
         {"base report above its floor", "tb_base_report_data", true, Oldest::older, false, "", "", Outcome::complete, Move::nothing},
+        {"repair", "tb_report_data", true, Oldest::older, false, "", "", Outcome::repaired, Move::repair, true},
+        {"repair with nothing migrated", "tb_audit_log", false, Oldest::older, false, "", "", Outcome::migrated, Move::pipeline, true},
     };
     for (const auto& c : cases) {
         RunParameters parameters;
         parameters.retryMode = c.retry;
+        parameters.repairMode = c.repair;
         parameters.startTime = c.start;
         parameters.endTime = c.end;
         const Plan plan =

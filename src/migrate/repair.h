@@ -1,0 +1,19 @@
+#pragma once
+// "repair": what ClickHouse lacks of a collection, found without reading
+// every id and moved alone. A collection of hundreds of millions of
+// documents with a gap is mended in the time its gap takes to move, and its
+// history stays readable meanwhile: nothing is deleted.
+
+#include "exec/commands.h"
+#include "migrate/collection_kind.h"
+#include "migrate/run.h"
+
+// Compares MongoDB and the completed table over `span`, the collection's
+// verified span. Where the counts differ, it cuts the span into pieces and
+// counts those, down to pieces small enough to compare id by id; then it
+// moves exactly the documents ClickHouse lacks and counts the span again.
+// Rows ClickHouse holds beyond MongoDB are reported and left: the outcome is
+// failed then. Every read is done before anything moves, so a failed read
+// moves nothing.
+Outcome repairCollection(const OlapMigrator& run, const CollectionKind& kind,
+                         const ObjectIdSpan& span, CollectionRecord& record);
