@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view exportConfigPrefix = "qorolapmigrate-mongoexport-";
 }  // namespace
 
-int createWorkFile(const std::string& path) {
+int createWorkFile(const std::string& path, int access) {
     struct stat found {};
     if (lstat(path.c_str(), &found) == 0) {
         const char* refusal = S_ISLNK(found.st_mode)      ? "it is a symbolic link"
@@ -28,7 +28,7 @@ int createWorkFile(const std::string& path) {
     }
     // In a folder with the sticky bit nobody else can swap the file we make
     // here for a link, so a later open by name (a shell's "> file") opens it.
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = open(path.c_str(), access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) LOG("Cannot write the work file ", path);
     return fd;
 }

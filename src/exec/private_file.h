@@ -5,6 +5,8 @@
 // will only read from a file, gone as soon as the call that needed them is
 // over.
 
+#include <fcntl.h>
+
 #include <string>
 #include <string_view>
 
@@ -13,7 +15,7 @@
 // path. A stale file of our own there, a regular file of this user, is
 // removed first; a link, another account's file or anything else is
 // refused and left as it is, so no write lands where a planted link points.
-int createWorkFile(const std::string& path);
+int createWorkFile(const std::string& path, int access = O_WRONLY);
 
 class PrivateFile {
 public:

@@ -1,19 +1,13 @@
 #include "exec/repair_work_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "exec/private_file.h"
 #include "util/paths.h"
 
 RepairWorkFile::RepairWorkFile(std::string_view name)
     : path_(rootedPath(paths::workDirectory) + "/qorolapmigrate-repair-" + std::string(name)) {
-    struct stat found {};
-    if (lstat(path_.c_str(), &found) == 0) {
-        if (!S_ISREG(found.st_mode) || found.st_uid != geteuid()) return;
-        unlink(path_.c_str());
-    }
-    const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = createWorkFile(path_, O_RDWR);
     if (fd < 0) return;
     file_ = fdopen(fd, "w+");
     if (file_ == nullptr) {
