@@ -76,9 +76,6 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
 
 Outcome migrateCollection(const OlapMigrator& run, const CollectionKind& kind,
                           CollectionRecord& record) {
-    // A signal between two collections stops the run at the next one, before
-    // any of its commands.
-    if (run.host.stopSignal() != 0) return Outcome::interrupted;
     if (!diskUsageExceedCheck(run.parameters.diskLimit, run.host)) return Outcome::stopped;
     const StateReading reading = readCollectionState(run, kind);
     if (!reading.state) return reading.outcome;
@@ -122,6 +119,8 @@ void migratePass(OlapMigrator& run, bool reportPass) {
         try {
             if (kind.isReport && !preprocessing && run.host.stopSignal() == 0)
                 preprocessing = executeReportTypePreprocessCommand(run);
+            // A signal between two collections stops the run at the next one,
+            // before any of its commands.
             if (run.host.stopSignal() == 0)
                 record.outcome = kind.isReport && preprocessing != Preprocessing::done
                                      ? waitForConversion(kind)
