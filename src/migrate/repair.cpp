@@ -318,14 +318,12 @@ Outcome repairCollection(const OlapMigrator& run, const CollectionKind& kind,
         LOG_AS(kind.loggedAs, kind.name, " repair would move ", located->documents, " documents");
     const Moved moved = repairer.move(terms);
     record.repaired = moved.documents;
-    if (located->documents > 0) {
-        // The counts are in the log; a repair's summary names what it moved.
-        CollectionRecord counts;
-        finishMigratedCollection(run, kind, counts);
-    }
+    // The counts are in the log; a repair's summary names what it moved.
+    CollectionRecord counts;
+    const bool finished = located->documents == 0 || finishMigratedCollection(run, kind, counts);
     if (run.parameters.dryRun) return located->extraRows ? Outcome::failed : Outcome::repaired;
     const VerifiedSpan after = verifyMigratedSpan(run, kind, span);
     if (after.result == Verification::equal) record.verified = after.documents;
-    const bool mended = moved.everyBatch && !located->extraRows && after.result == Verification::equal;
+    const bool mended = finished && moved.everyBatch && !located->extraRows && after.result == Verification::equal;
     return mended ? Outcome::repaired : Outcome::failed;
 }

@@ -311,6 +311,8 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
          "repaired 10, verified 100", "tb_base_report_data repair moves 10 documents : 0 runs by their bounds, 10 by their ids", 100, 1, 10},
         {"a failed MongoDB count", "tb_audit_log", large, holes, {}, {{"QOR_MONGOSH_FAIL", ".map(b =>"}}, 1, "failed",
          "tb_audit_log could not be compared (mongosh exit 1)", 11590, 0, 0},
+        {"staging not emptied", "tb_audit_log", large, holes, {}, {{"QOR_CH_FAIL", "truncate table mig_tb_audit_log"}}, 1,
+         "failed, repaired 410, verified 12000", "mig_tb_audit_log could not be emptied", 12000, 1, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
