@@ -188,23 +188,22 @@ ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view
 }
 
 
-ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view collection,
-                                   const ObjectIdSpan& span) {
-    const std::string script = "db." + std::string(collection) + ".countDocuments(" +
-                               objectIdSpanFilter(span) + ", { hint: { _id: 1 } })";
-    return mongoshCommand(login, "\"" + insideDoubleQuotes(script) + "\"");
-}
-
-ShellCommand countDocumentsPerSpanCommand(const MongoLogin& login, std::string_view collection,
-                                          const std::vector<ObjectIdSpan>& spans) {
+ShellCommand documentSummariesCommand(const MongoLogin& login, std::string_view collection,
+                                      const std::vector<ObjectIdSpan>& spans) {
     std::string bounds;
     for (const ObjectIdSpan& span : spans)
         bounds += (bounds.empty() ? "['" : ", ['") + span.lower + "', '" + span.upper + "']";
-    // An array left as the last value prints over several lines when wide;
-    // joined, it is one line of plain numbers.
-    const std::string script = "print([" + bounds + "].map(b => db." + std::string(collection) +
-                               ".countDocuments({ _id: { $gte: ObjectId(b[0]), $lte: ObjectId(b[1]) } }, "
-                               "{ hint: { _id: 1 } })).join(' '))";
+    // String() and not '+': a sum beyond 2^53 comes back as a Long, whose
+    // value as a number would lose its last digits. An array left as the
+    // last value prints over several lines when wide; joined, it is one
+    // line of plain numbers.
+    const std::string script =
+        "const summary = r => r ? String(r.n) + ' ' + String(r.s) : '0 0'; print([" + bounds +
+        "].map(b => summary(db." + std::string(collection) +
+        ".aggregate([{ $match: { _id: { $gte: ObjectId(b[0]), $lte: ObjectId(b[1]) } } }, "
+        "{ $group: { _id: null, n: { $sum: 1 }, s: { $sum: { $toLong: { $divide: "
+        "[{ $toLong: { $toDate: '$_id' } }, 1000] } } } } }], { hint: { _id: 1 } }).toArray()[0]))"
+        ".join(' '))";
     return mongoshCommand(login, "\"" + insideDoubleQuotes(script) + "\"");
 }
 
@@ -298,12 +297,16 @@ namespace {
 std::string retryMarkKey(std::string_view completedTable) { return "retry " + std::string(completedTable); }
 }  // namespace
 
-std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span) {
-    // The newest oid last: an empty table prints it as an empty field, which
-    // the reply's reader drops.
-    return "select count(), (select count() from mig_tb_preprocess_completed where table_name = '" +
-           retryMarkKey(completedTable) + "'), max(oid) from " + std::string(completedTable) +
-           " where " + oidCondition(span);
+namespace {
+// The seconds of an `oid`, as MongoDB reads them from its `_id`.
+constexpr std::string_view oidSeconds = "reinterpretAsUInt32(reverse(unhex(substring(oid, 1, 8))))";
+}  // namespace
+
+std::string completedSummarySql(std::string_view completedTable, const ObjectIdSpan& span) {
+    return "select count(), sum(" + std::string(oidSeconds) +
+           "), (select count() from mig_tb_preprocess_completed where table_name = '" +
+           retryMarkKey(completedTable) + "') from " + std::string(completedTable) + " where " +
+           oidCondition(span);
 }
 
 std::string retryMarkSql(std::string_view completedTable) {
@@ -315,15 +318,16 @@ std::string retryUnmarkSql(std::string_view completedTable) {
            retryMarkKey(completedTable) + "'";
 }
 
-std::string completedCountsByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
-                                       std::size_t prefixLength,
-                                       const std::vector<std::string>& parents) {
+std::string completedSummariesByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
+                                          std::size_t prefixLength,
+                                          const std::vector<std::string>& parents) {
     std::string listed;
     for (const std::string& parent : parents) listed += (listed.empty() ? "'" : ", '") + parent + "'";
     const std::string length = std::to_string(prefixLength);
-    return "select substring(oid, 1, " + length + "), count() from " + std::string(completedTable) +
-           " where " + oidCondition(span) + " and substring(oid, 1, " +
-           std::to_string(parents.front().size()) + ") in (" + listed + ") group by 1";
+    return "select substring(oid, 1, " + length + "), count(), sum(" + std::string(oidSeconds) +
+           ") from " + std::string(completedTable) + " where " + oidCondition(span) +
+           " and substring(oid, 1, " + std::to_string(parents.front().size()) + ") in (" + listed +
+           ") group by 1";
 }
 
 std::string completedOidsSql(std::string_view completedTable, const std::vector<ObjectIdSpan>& spans) {

@@ -40,13 +40,11 @@ ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collectio
 ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection);
 ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view collection);
 ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection);
-// How many documents the span holds, counted along the `_id` index.
-ShellCommand countDocumentsCommand(const MongoLogin& login, std::string_view collection,
-                                   const ObjectIdSpan& span);
-// The same for each of `spans` (both bounds set, inclusive) in one call, the
-// shell starting once: the counts in their order, on one line.
-ShellCommand countDocumentsPerSpanCommand(const MongoLogin& login, std::string_view collection,
-                                          const std::vector<ObjectIdSpan>& spans);
+// The summary of each of `spans` (both bounds set, inclusive) along the
+// `_id` index, the shell starting once: "count seconds" for each span, in
+// their order, on one line.
+ShellCommand documentSummariesCommand(const MongoLogin& login, std::string_view collection,
+                                      const std::vector<ObjectIdSpan>& spans);
 
 // --- MongoDB export
 // The filter option of the export-and-load pipeline: none without an upper
@@ -79,19 +77,19 @@ ShellCommand clickhouseLoadCommand(const ClickHouseLogin& login, std::string_vie
 
 std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
-// How many completed rows the span holds, whether a retry marked the table
-// as cleared only in part, and the newest row of the span.
-std::string completedCountSql(std::string_view completedTable, const ObjectIdSpan& span);
+// The summary of the completed rows of `span` (count, sum of seconds), and
+// whether a retry marked the table as cleared only in part.
+std::string completedSummarySql(std::string_view completedTable, const ObjectIdSpan& span);
 // A retry marks the completed table while it clears: the target's rows go
 // first, and a table still marked records rows the target may no longer hold.
 std::string retryMarkSql(std::string_view completedTable);
 std::string retryUnmarkSql(std::string_view completedTable);
-// The completed rows of `span` by the first `prefixLength` digits of their
-// `oid`, for the prefixes that continue one of `parents` (all of one
-// length): "prefix TAB count" lines.
-std::string completedCountsByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
-                                       std::size_t prefixLength,
-                                       const std::vector<std::string>& parents);
+// The summaries of the completed rows of `span` by the first `prefixLength`
+// digits of their `oid`, for the prefixes that continue one of `parents`
+// (all of one length): "prefix TAB count TAB seconds" lines.
+std::string completedSummariesByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
+                                          std::size_t prefixLength,
+                                          const std::vector<std::string>& parents);
 // The `oid` of every completed row of `spans`, newest first, once per row.
 std::string completedOidsSql(std::string_view completedTable, const std::vector<ObjectIdSpan>& spans);
 std::string truncateSql(std::string_view table);

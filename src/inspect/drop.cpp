@@ -9,7 +9,7 @@
 #include "exec/commands.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
-#include "exec/span_counts.h"
+#include "exec/span_comparison.h"
 #include "util/catalogue.h"
 #include "util/log.h"
 
@@ -31,13 +31,14 @@ void writeProgressLine(const std::string& text) {
 }
 
 // What ClickHouse holds of a listed collection, and the mark its list line
-// carries unless every document of the collection is known to be there. A
-// drop loses the whole collection, so the whole collection is compared,
-// whatever span a migration verified (the base report keeps what lies below
-// its age floor in MongoDB only).
+// carries unless every document of the collection is known to be there
+// exactly once. A drop loses the whole collection, so the whole collection
+// is compared, whatever span a migration verified (the base report keeps
+// what lies below its age floor in MongoDB only). Rows of documents MongoDB
+// let go are history that stays in ClickHouse; they mark nothing.
 struct Comparison {
     std::optional<std::int64_t> completedRows;
-    std::string mark;  // empty when both sides hold the same count
+    std::string mark;  // empty when every document is there once
 };
 
 std::string notVerified(const std::string& why) { return "[NOT VERIFIED : " + why + "]"; }
@@ -47,16 +48,19 @@ std::string notVerified(const std::string& why) { return "[NOT VERIFIED : " + wh
 Comparison compareWholeCollection(const std::string& name, const MongoLogin& mongo,
                                   const ClickHouseLogin& clickhouse, const Host& machine) {
     if (!isAcceptableCollectionName(name)) return {std::nullopt, notVerified("refused name")};
-    const CompletedRows rows = countCompletedRows(clickhouse, completedTableName(name), {}, machine);
-    if (!rows.count) return {std::nullopt, notVerified("ClickHouse count unreadable (" + rows.why + ")")};
-    if (*rows.count == 0) return {rows.count, "[NOT MIGRATED]"};
-    const SideCount documents = countDocuments(mongo, name, {}, machine);
-    if (!documents.count)
-        return {rows.count, notVerified("MongoDB count unreadable (" + documents.why + ")")};
-    if (*documents.count != *rows.count)
-        return {rows.count, notVerified("MongoDB " + std::to_string(*documents.count) +
-                                        ", ClickHouse " + std::to_string(*rows.count))};
-    return {rows.count, ""};
+    const ObjectIdSpan everything{.lower = std::string(24, '0'), .upper = std::string(24, 'f')};
+    const SpanComparison compared =
+        compareSpan({mongo, clickhouse, name, completedTableName(name), {}}, everything, machine);
+    const std::optional<std::int64_t> rows =
+        compared.rows ? std::optional(compared.rows->count) : std::nullopt;
+    if (!rows) return {rows, notVerified("ClickHouse count unreadable (" + compared.why + ")")};
+    if (*rows == 0) return {rows, "[NOT MIGRATED]"};
+    if (!compared.findings)
+        return {rows, notVerified(compared.unreadableSide.empty()
+                                      ? compared.why
+                                      : compared.unreadableSide + " count unreadable (" + compared.why + ")")};
+    if (!compared.findings->whole()) return {rows, notVerified(describeFindings(*compared.findings))};
+    return {rows, ""};
 }
 
 std::string listedLine(const std::string& name, const Comparison& comparison) {

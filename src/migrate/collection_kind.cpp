@@ -26,7 +26,7 @@ CollectionKind kindOf(const std::string& collection) {
 }
 
 ObjectIdSpan verifiedSpan(const CollectionKind& kind, const std::string& oldestOid,
-                          const RunParameters& parameters) {
+                          const std::string& newestOid, const RunParameters& parameters) {
     if (parameters.hasDateRange()) {
         return {.lower = makeObjectIdFromTime(convertToTimestamp(parameters.startTime + " 00:00:00")),
                 .upper = makeLastObjectIdOfTime(convertToTimestamp(parameters.endTime + " 23:59:59"))};
@@ -34,6 +34,7 @@ ObjectIdSpan verifiedSpan(const CollectionKind& kind, const std::string& oldestO
     // Without dates the ObjectId list takes nothing at or below the age
     // floor, so only what lies above it can be found complete or not.
     if (kind.mover == Move::objectIdList)
-        return {.lower = makeObjectIdFromTime(parameters.exportFloorTime()), .lowerExclusive = true};
-    return {.lower = oldestOid};
+        return {.lower = makeObjectIdFromTime(parameters.exportFloorTime()), .lowerExclusive = true,
+                .upper = newestOid};
+    return {.lower = oldestOid, .upper = newestOid};
 }

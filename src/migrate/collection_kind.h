@@ -39,9 +39,11 @@ struct CollectionKind {
 CollectionKind kindOf(const std::string& collection);
 
 // The span whose documents must all be in ClickHouse, each once, for the
-// collection to count as migrated: the requested days; without dates the
-// whole collection from its oldest document `oldestOid` on (for the
-// ObjectId-list kind, what lies above the age floor), with no upper bound:
-// the counting ends it at the newest row ClickHouse holds.
+// collection to count as migrated: the requested days; without dates
+// MongoDB's whole collection as it was when the collection was taken in
+// hand, from its oldest document `oldestOid` to its newest `newestOid` (for
+// the ObjectId-list kind, what lies above the age floor). Documents written
+// later belong to the next run; rows ClickHouse holds beyond MongoDB's
+// oldest document are history and outside it.
 ObjectIdSpan verifiedSpan(const CollectionKind& kind, const std::string& oldestOid,
-                          const RunParameters& parameters);
+                          const std::string& newestOid, const RunParameters& parameters);

@@ -55,7 +55,8 @@ Read readEdgeObjectId(const OlapMigrator& run, const CollectionKind& kind, int d
 Read readFloorCut(const OlapMigrator& run, const CollectionKind& kind, MongoEdges& edges) {
     constexpr int mostSteps = 20;
     std::optional<std::string> time;
-    Read read = readEdgeTime(run, kind, 1, time, verifiedSpan(kind, edges.oldestOid, run.parameters));
+    Read read = readEdgeTime(run, kind, 1, time,
+                             verifiedSpan(kind, edges.oldestOid, edges.newestOid, run.parameters));
     std::string oid;
     for (int step = 0; read == Read::done && time && step < mostSteps; ++step) {
         std::string first;
@@ -80,7 +81,6 @@ Read readEdges(const OlapMigrator& run, const CollectionKind& kind, MongoEdges& 
     const RunParameters& parameters = run.parameters;
     const bool datedByField = kind.timeField != EdgeField::objectId;
     if (parameters.hasDateRange() || edges.oldestOid.empty()) return Read::done;
-    if (!datedByField && !parameters.retryMode) return Read::done;
     const Read newest = readEdgeObjectId(run, kind, -1, edges.newestOid);
     if (newest != Read::done || !datedByField) return newest;
     for (const int direction : {1, -1}) {

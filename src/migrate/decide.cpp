@@ -25,7 +25,7 @@ void judgeMigrated(const CollectionKind& kind, const MigratedSpan& span, const M
         plan.lines.push_back(kind.name + " collection all migrations were processed " +
                              (kind.isReport ? "successfull \n" : "successfully \n"));
         plan.outcome = Outcome::complete;
-        plan.verify = verifiedSpan(kind, edges.oldestOid, parameters);
+        plan.verify = verifiedSpan(kind, edges.oldestOid, edges.newestOid, parameters);
         return;
     }
     plan.lines.push_back("[WARN] " + kind.name + " collection already migrated data. " +
@@ -50,7 +50,7 @@ Plan decideDateRange(const CollectionKind& kind, const MigratedSpan& span,
     const std::int64_t start = convertToTimestamp(startBound);
     const std::int64_t end = convertToTimestamp(endBound);
     Plan plan;
-    plan.verify = verifiedSpan(kind, "", parameters);
+    plan.verify = verifiedSpan(kind, "", "", parameters);
     if (span.count != 0) {
         plan.lines.push_back("[NOTI] " + kind.name + " table already migrated data. " +
                              migratedSpanText(span));
@@ -81,7 +81,7 @@ Plan decideWholeByObjectId(const CollectionKind& kind, const MigratedSpan& span,
         return plan;
     }
     plan.move = Move::pipeline;
-    plan.verify = verifiedSpan(kind, edges.oldestOid, parameters);
+    plan.verify = verifiedSpan(kind, edges.oldestOid, edges.newestOid, parameters);
     // The closing line has no end-of-range text in this mode, hence the two blanks.
     plan.closingLine = "migration table : " + kind.name + ", range :  ~  ALL";
     plan.outcome = Outcome::migrated;
@@ -129,7 +129,7 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
         if (span.count != 0 && kind.mover == Move::objectIdList) {
             plan.lines.push_back(kind.name + " collection all migrations were processed successfull \n");
             plan.outcome = Outcome::complete;
-            plan.verify = verifiedSpan(kind, edges.oldestOid, parameters);
+            plan.verify = verifiedSpan(kind, edges.oldestOid, edges.newestOid, parameters);
             plan.whenUnequal = Outcome::incomplete;
             return plan;
         }
@@ -141,7 +141,7 @@ Plan decideWholeByField(const CollectionKind& kind, const MigratedSpan& span,
         plan.linesAfterClearing.push_back(rangeLine);
     }
     plan.outcome = Outcome::migrated;
-    plan.verify = verifiedSpan(kind, edges.oldestOid, parameters);
+    plan.verify = verifiedSpan(kind, edges.oldestOid, edges.newestOid, parameters);
     if (kind.mover == Move::objectIdList) {
         moveObjectIdList(kind, edges, parameters, plan);
         return plan;
@@ -171,7 +171,7 @@ Plan decide(const CollectionKind& kind, const MigratedSpan& span, const MongoEdg
         Plan plan;
         plan.lines.push_back("repair table : " + kind.name);
         plan.move = Move::repair;
-        plan.verify = verifiedSpan(kind, edges.oldestOid, parameters);
+        plan.verify = verifiedSpan(kind, edges.oldestOid, edges.newestOid, parameters);
         plan.outcome = Outcome::repaired;
         return plan;
     }

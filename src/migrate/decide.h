@@ -15,8 +15,8 @@
 
 struct MongoEdges {
     std::string oldestOid;  // the oldest `_id`; empty: the collection holds no document
-    // The newest `_id`, read when the plan may reach beyond its dating field's
-    // days: the windows of a report collection and the clearing of a retry.
+    // The newest `_id`, read with the oldest when no dates were asked for:
+    // together they are the span a run verifies.
     std::string newestOid;
     // "YYYY-MM-DD HH:MM:SS" of the dating field, read when a run without
     // dates needs them: both edges for report collections, the newest one as
@@ -62,7 +62,7 @@ struct Plan {
     std::string listedLine;   // logged once the ObjectId list holds ids
     std::string closingLine;  // logged after the data moved
     // The span whose documents must be in ClickHouse, each once, when the
-    // plan is carried out; with no upper bound, up to the newest one there.
+    // plan is carried out.
     std::optional<ObjectIdSpan> verify;
     Outcome whenUnequal = Outcome::failed;
 };

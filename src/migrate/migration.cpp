@@ -38,18 +38,24 @@ MoveResult carryOutMove(const OlapMigrator& run, const CollectionKind& kind, con
     return movedIf(tb_base_report_data_migration(run, kind.name));
 }
 
-// The plan's outcome when the counts agree. A rehearsal loads nothing, so
-// what it would have moved is counted and shown but not judged.
+// The plan's outcome when every document of its span is in ClickHouse
+// exactly once. A row held twice is a fault no later start or repair can
+// mend. A rehearsal loads nothing, so what it would have moved is compared
+// and shown but not judged.
 Outcome verified(const OlapMigrator& run, const CollectionKind& kind, const Plan& plan,
                  CollectionRecord& record) {
     if (!plan.verify) return plan.outcome;
-    const VerifiedSpan span = verifyMigratedSpan(run, kind, *plan.verify);
-    if (span.result == Verification::equal) {
-        record.verified = span.documents;
+    const std::optional<SpanFindings> found = verifyMigratedSpan(run, kind, *plan.verify);
+    if (!found) return Outcome::failed;
+    if (found->whole()) {
+        record.verified = found->documents.count;
         return plan.outcome;
     }
-    if (span.result == Verification::unreadable) return Outcome::failed;
     if (run.parameters.dryRun && plan.move != Move::nothing) return plan.outcome;
+    if (found->twice > 0) {
+        record.twice = found->twice;
+        return Outcome::failed;
+    }
     return plan.whenUnequal;
 }
 

@@ -9,11 +9,10 @@
 #include "migrate/run.h"
 
 // Compares MongoDB and the completed table over `span`, the collection's
-// verified span. Where the counts differ, it cuts the span into pieces and
-// counts those, down to pieces small enough to compare id by id; then it
-// moves exactly the documents ClickHouse lacks and counts the span again.
-// Rows ClickHouse holds beyond MongoDB are reported and left: the outcome is
-// failed then. Every read is done before anything moves, so a failed read
-// moves nothing.
+// verified span, moves exactly the documents ClickHouse lacks and compares
+// the span again. Rows of documents MongoDB let go are history and stay;
+// rows held twice are reported and left (a retry clears them): the outcome
+// is failed then. Every read is done before anything moves, so a failed
+// read moves nothing.
 Outcome repairCollection(const OlapMigrator& run, const CollectionKind& kind,
                          const ObjectIdSpan& span, CollectionRecord& record);

@@ -30,6 +30,7 @@ struct CollectionRecord {
     bool countsUnreadable = false;  // the counts were asked for but not read
     std::optional<std::int64_t> verified;  // documents found equal on both sides
     std::optional<std::int64_t> repaired;  // documents a repair moved
+    std::optional<std::int64_t> twice;     // rows of documents the completed table holds more than once
     std::int64_t seconds = 0;
 };
 

@@ -17,7 +17,8 @@ std::string collectionLine(const CollectionRecord& record) {
     if (record.repaired)
         line += (record.outcome == Outcome::repaired ? " " : ", repaired ") +
                 std::to_string(*record.repaired);
-    if (record.outcome == Outcome::incomplete) line += ", run repair -t " + record.name;
+    if (record.twice) line += ", " + std::to_string(*record.twice) + " rows twice, run retry -t " + record.name;
+    else if (record.outcome == Outcome::incomplete) line += ", run repair -t " + record.name;
     if (record.verified) line += ", verified " + std::to_string(*record.verified);
     if (record.stagingCount) line += ", staging " + *record.stagingCount;
     if (record.completedCount) line += ", completed " + *record.completedCount;

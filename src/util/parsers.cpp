@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
@@ -81,6 +82,18 @@ NumberReading readLeadingNumber(const std::string& text, std::int64_t& value) {
     return NumberReading::read;
 }
 }  // namespace
+
+std::optional<std::uint64_t> readWholeNumber(std::string_view text) {
+    if (text.empty() || text.size() > 20) return std::nullopt;
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
 
 std::optional<std::int64_t> readLeadingInt64(std::string_view text) {
     std::int64_t value = 0;

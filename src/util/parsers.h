@@ -37,5 +37,10 @@ std::string removeNewlines(std::string text);
 // taken for zero.
 std::int64_t parseLeadingInt64(const std::string& text);
 
+// A count or a sum from a server: decimal digits and nothing else, that fit.
+// An error text, a sign, a fraction or an exponent (a sum that overflowed
+// into a double) is no such number.
+std::optional<std::uint64_t> readWholeNumber(std::string_view text);
+
 // Same reading, as an optional: for values an administrator typed.
 std::optional<std::int64_t> readLeadingInt64(std::string_view text);

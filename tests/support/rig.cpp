@@ -9,6 +9,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -204,6 +205,14 @@ void Sandbox::collection(const std::string& name, const std::vector<std::int64_t
     std::string text;
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) text += *line;
     spill(path("/tevfs/nosql/" + name + ".jsonl"), text);
+}
+
+void Sandbox::letGo(const std::string& name, int rank) const {
+    std::istringstream newestFirst(slurp(path("/tevfs/nosql/" + name + ".jsonl")));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(newestFirst, line);) lines.push_back(line + "\n");
+    lines.erase(lines.end() - rank);
+    spill(path("/tevfs/nosql/" + name + ".jsonl"), std::accumulate(lines.begin(), lines.end(), std::string()));
 }
 
 pid_t Sandbox::start(const std::vector<std::string>& args) const {

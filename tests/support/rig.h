@@ -59,6 +59,8 @@ public:
     // `datedAt` names another time for it; without `createTime` only data_date dates it.
     void collection(const std::string& name, const std::vector<std::int64_t>& seconds,
                     const std::map<std::int64_t, std::int64_t>& datedAt = {}, bool createTime = true) const;
+    // MongoDB lets the document of rank `rank` go (the oldest is 1); ClickHouse keeps its rows.
+    void letGo(const std::string& name, int rank) const;
 
     Result run(const std::vector<std::string>& args, const std::string& input = "") const;
     // Starts the tool in a process group of its own; finish() waits for it.

@@ -29,7 +29,12 @@ struct FakeHost {
         h.readOutput = [this](const ShellCommand& command, std::size_t,
                               const std::function<void(std::string_view)>& onPiece) {
             const auto [text, code] = answer(command);
-            if (!text.empty()) onPiece(text);
+            // A line at a time, as fgets reads them.
+            for (std::size_t at = 0; at < text.size();) {
+                const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+                onPiece(std::string_view(text).substr(at, end - at));
+                at = end;
+            }
             return childStatusFromWait(code << 8);
         };
         h.run = [this](const ShellCommand& command) { return childStatusFromWait(answer(command).second << 8); };

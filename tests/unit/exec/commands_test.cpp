@@ -75,7 +75,7 @@ TEST_F(StubPrograms, EveryBuilderHandsOverHostileValuesIntact) {
              {edgeObjectIdCommand(mongo, "tb_a", 1), storageSizeCommand(mongo, "tb_a"),
               dropCollectionCommand(mongo, "tb_a"), mergeSeqConversionCommand(mongo, "tb_a"),
               edgeTimeCommand(mongo, "tb_a", EdgeField::dataDate, -1),
-              countDocumentsCommand(mongo, "tb_a", {"659200800000000000000000", true, ""}),
+              documentSummariesCommand(mongo, "tb_a", {{"659200800000000000000000", false, "659200800000000000000001"}}),
               exportCommand(mongo, "tb_a", exportQueryOption("u", "l"), value),
               clickhouseCommand({value, value, password}, value),
               snowflakeUpdateCommand({value, value, password}, "42"), directorySizeCommand(value)}) {

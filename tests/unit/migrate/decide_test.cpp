@@ -111,8 +111,8 @@ TEST(Decide, RetryClearsExactlyWhatItMovesAgain) {
     EXPECT_EQ(base.lowerOid, "65d100000000000000000003") << "the list takes again what was cleared";
 }
 
-// Which rows are counted: a whole collection from MongoDB's oldest document
-// up to ClickHouse's newest row, the ObjectId list above its floor.
+// Which documents are compared: MongoDB's whole collection from its oldest
+// to its newest document, the ObjectId list above its floor.
 TEST(Decide, TheCountedSpanIsWhatTheMoveBringsOrWhatWasMigrated) {
     RunParameters retry;
     retry.retryMode = true;
@@ -124,7 +124,7 @@ TEST(Decide, TheCountedSpanIsWhatTheMoveBringsOrWhatWasMigrated) {
         const Plan whole = decide(kindOf(name), migrated(false), edges, {});
         ASSERT_TRUE(whole.verify) << name;
         EXPECT_EQ(whole.verify->lower, edges.oldestOid) << name;
-        EXPECT_TRUE(whole.verify->upper.empty()) << name;
+        EXPECT_EQ(whole.verify->upper, edges.newestOid) << name;
         EXPECT_EQ(whole.whenUnequal, Outcome::failed);
     }
     const Plan windows = decide(kindOf("tb_report_data"), migrated(false), edges, {});
@@ -133,12 +133,14 @@ TEST(Decide, TheCountedSpanIsWhatTheMoveBringsOrWhatWasMigrated) {
 
     const Plan complete = decide(kindOf("tb_audit_log"), migrated(true), edgesOf(Oldest::migrated), {});
     EXPECT_EQ(complete.verify.value().lower, firstMigratedOid) << "MongoDB's oldest";
+    EXPECT_EQ(complete.verify.value().upper, edgesOf(Oldest::migrated).newestOid) << "MongoDB's newest";
     EXPECT_EQ(complete.whenUnequal, Outcome::incomplete);
 
     const Plan base = decide(kindOf("tb_base_report_data"), migrated(true), edges, retry);
     ASSERT_TRUE(base.verify);
     EXPECT_EQ(base.verify->lower, floorOid);
     EXPECT_TRUE(base.verify->lowerExclusive);
+    EXPECT_EQ(base.verify->upper, edges.newestOid);
 
     const Plan stopped = decide(kindOf("tb_audit_log"), migrated(true), edges, {});
     EXPECT_FALSE(stopped.verify);

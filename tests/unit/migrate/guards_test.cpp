@@ -52,9 +52,10 @@ TEST(Guards, DiskGuardStopsFromTheLimitOnCountingRootsBlocksAsFree) {
 }
 
 // One collection of a first run, from MongoDB's and ClickHouse's answers to
-// its outcome: only equal counts are a success.
-TEST(Guards, ACollectionEndsAsItsCountsSay) {
-    const std::string oid = "659200800000000000000000";
+// its outcome: only every document there exactly once is a success.
+TEST(Guards, ACollectionEndsAsItsComparisonSays) {
+    const std::string oid = "659200800000000000000000", letGo = "659200810000000000000000";
+    const std::string listedOnce = "{\"_id\":{\"$oid\":\"" + oid + "\"}}\n";
     const struct {
         const char* what;
         const char* collection;
@@ -62,12 +63,18 @@ TEST(Guards, ACollectionEndsAsItsCountsSay) {
         Outcome outcome;
     } cases[] = {
         {"equal", "tb_audit_log", {}, Outcome::migrated},
-        {"doubled rows", "tb_audit_log", {{"countDocuments", {"1\n", 0}}, {"max(oid)", {"2\t0\t" + oid + "\n", 0}}},
+        {"a row twice", "tb_audit_log",
+         {{"sum(reinterpretAsUInt32", {"2\t3408134400\t0\n", 0}}, {"--fields _id", {listedOnce, 0}},
+          {"select oid from", {oid + "\n" + oid + "\n", 0}}},
          Outcome::failed},
-        {"a row missing", "tb_audit_log", {{"countDocuments", {"2\n", 0}}}, Outcome::failed},
-        {"MongoDB count failed", "tb_audit_log", {{"countDocuments", {"", 1}}}, Outcome::failed},
-        {"ClickHouse count failed", "tb_audit_log", {{"max(oid)", {"", 210}}}, Outcome::failed},
-        {"count not a number", "tb_audit_log", {{"countDocuments", {"MongoServerError\n", 0}}}, Outcome::failed},
+        {"a row of a document MongoDB let go", "tb_audit_log",
+         {{"sum(reinterpretAsUInt32", {"2\t3408134401\t0\n", 0}}, {"--fields _id", {listedOnce, 0}},
+          {"select oid from", {letGo + "\n" + oid + "\n", 0}}},
+         Outcome::migrated},
+        {"a document missing", "tb_audit_log", {{"aggregate(", {"2 3408134400\n", 0}}}, Outcome::failed},
+        {"MongoDB summary failed", "tb_audit_log", {{"aggregate(", {"", 1}}}, Outcome::failed},
+        {"ClickHouse summary failed", "tb_audit_log", {{"sum(reinterpretAsUInt32", {"", 210}}}, Outcome::failed},
+        {"summary not a number", "tb_audit_log", {{"aggregate(", {"1 1.7e+21\n", 0}}}, Outcome::failed},
         {"report", "tb_report_data", {}, Outcome::migrated},
         {"report newest date failed", "tb_report_data", {{"sort({create_time: -1})", {"", 1}}}, Outcome::failed},
         {"report oldest date failed", "tb_report_data", {{"sort({create_time: 1})", {"", 1}}}, Outcome::failed},
@@ -81,8 +88,8 @@ TEST(Guards, ACollectionEndsAsItsCountsSay) {
                              {"sort({create_time:", {"[ { create_time: ISODate('2023-12-01T10:00:00.000Z') } ]\n", 0}},
                              {"'report_preprocess'", {"1\n", 0}},
                              {"SELECT count()", {"0\t1\n", 0}},
-                             {"countDocuments", {"1\n", 0}},
-                             {"max(oid)", {"1\t0\t" + oid + "\n", 0}}});
+                             {"aggregate(", {"1 1704067200\n", 0}},
+                             {"sum(reinterpretAsUInt32", {"1\t1704067200\t0\n", 0}}});
         const Host host = fake.host();
         OlapMigrator run = runOn(host, c.collection);
         generalTableMigration(run);

@@ -15,11 +15,27 @@
 
 #include "exec/commands.h"
 
+// What one side holds of a span, summed up along its own index without
+// sending a single id: how many ids, and the sum of their seconds (the first
+// eight hex digits). A missing document hidden by a row loaded twice, or by
+// the row of a document MongoDB let go, changes the sum though not the count.
+struct Summary {
+    std::int64_t count = 0;
+    std::uint64_t seconds = 0;
+
+    bool operator==(const Summary&) const = default;
+    Summary& operator+=(const Summary& other) {
+        count += other.count;
+        seconds += other.seconds;
+        return *this;
+    }
+};
+
 struct Piece {
     std::string prefix;   // the digits every id of the piece begins with
     ObjectIdSpan bounds;  // both set and inclusive
-    std::int64_t documents = 0;  // in MongoDB
-    std::int64_t rows = 0;       // in the completed table
+    Summary documents;    // in MongoDB
+    Summary rows;         // in the completed table
 };
 
 // The span as one piece, its lower bound made inclusive; nothing when it

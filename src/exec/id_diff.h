@@ -13,7 +13,8 @@
 enum class IdMatch {
     missing,  // in MongoDB only
     present,  // on both sides
-    extra,    // in ClickHouse only, or there once more
+    twice,    // a row more of a document MongoDB holds
+    letGo,    // a row of a document MongoDB no longer holds (each of its rows)
 };
 
 struct IdEvent {
@@ -32,21 +33,28 @@ public:
     // is; nothing once both lists are below it.
     std::optional<IdEvent> next(std::string_view lowest);
 
-    // False once a list went up instead of down: it was not made the way
-    // the comparison needs, and what it found means nothing.
-    bool ordered() const { return ordered_; }
+    // Empty while both lists went down; once one went up instead, its side
+    // ("MongoDB", "ClickHouse"): it was not made the way the comparison
+    // needs, and what it found means nothing.
+    std::string_view unordered() const { return unordered_; }
 
 private:
     struct Head {
         LineSource source;
         std::string id;
         bool held = false;
+        std::string_view side;
     };
     void advance(Head& head, bool repeatsAllowed);
+    IdEvent takeRow(IdMatch match);
 
     Head mongo_;
     Head clickhouse_;
-    bool ordered_ = true;
+    std::string_view unordered_;
+    // The last row handed on and what it was: a repeat of it is one more
+    // row of the same document.
+    std::string lastRow_;
+    IdMatch lastRowMatch_ = IdMatch::present;
 };
 
 // A run of missing documents with nothing present between them moves by its

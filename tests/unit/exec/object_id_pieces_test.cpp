@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "migrate/object_id_pieces.h"
+#include "exec/object_id_pieces.h"
 
 TEST(ObjectIdPieces, ASpanIsCutByItsNextDigitWithinItsBounds) {
     const std::optional<Piece> root = pieceOfSpan(
@@ -9,7 +9,7 @@ TEST(ObjectIdPieces, ASpanIsCutByItsNextDigitWithinItsBounds) {
     EXPECT_EQ(root->prefix, "6b");
     EXPECT_EQ(root->bounds.lower, "6b0e0e005f3c2a1b9d003600");
     Piece wide = *root;
-    wide.documents = 100'000;
+    wide.documents.count = 100'000;
     EXPECT_EQ(digitsToCut(wide, 10'000), 3u) << "6b0e0 ~ 6b14a: 107 pieces of three digits more";
     const std::vector<Piece> children = childrenOf(*root, 1);
     ASSERT_EQ(children.size(), 2u);

@@ -2,10 +2,11 @@
 
 #include <sstream>
 
-#include "migrate/id_diff.h"
+#include "exec/id_diff.h"
 
 namespace {
-// Each id with its side, newest first: "f= e- d+" (both, MongoDB only, ClickHouse only).
+// Each id with its side, newest first: "f= e- d2 c+" (both, MongoDB only,
+// once more in ClickHouse, ClickHouse only).
 std::string compared(const std::string& mongo, const std::string& clickhouse, const std::string& lowest) {
     std::istringstream mongoLines(mongo), clickhouseLines(clickhouse);
     const auto from = [](std::istringstream& lines) {
@@ -14,8 +15,8 @@ std::string compared(const std::string& mongo, const std::string& clickhouse, co
     IdStreamComparison ids(from(mongoLines), from(clickhouseLines));
     std::string events;
     while (const std::optional<IdEvent> event = ids.next(lowest))
-        events += event->id + "-=+"[static_cast<int>(event->match)] + " ";
-    return events + (ids.ordered() ? "" : "unordered");
+        events += event->id + "-=2+"[static_cast<int>(event->match)] + " ";
+    return events + std::string(ids.unordered());
 }
 }  // namespace
 
@@ -23,10 +24,10 @@ TEST(IdStreamComparison, FindsEachSideOfEveryIdInOnePass) {
     const struct {
         const char *mongo, *clickhouse, *lowest, *events;
     } cases[] = {
-        {"f\ne\nd\nc\nb\na\n", "f\nd\nd\nb\n0\n", "", "f= e- d= d+ c- b= a- 0+ "},
+        {"f\ne\nd\nc\nb\na\n", "f\nd\nd\nd\nb\n1\n0\n0\n", "", "f= e- d= d2 d2 c- b= a- 1+ 0+ 0+ "},
         {"f\ne\nd\n", "e\nd\n", "e", "f- e= "},
-        {"b\na\n", "b\nc\n", "", "b= unordered"},
-        {"b\nb\n", "", "", "b- unordered"},
+        {"b\na\n", "b\nc\n", "", "b= ClickHouse"},
+        {"b\nb\n", "", "", "b- MongoDB"},
     };
     for (const auto& c : cases) EXPECT_EQ(compared(c.mongo, c.clickhouse, c.lowest), c.events) << c.mongo;
 }

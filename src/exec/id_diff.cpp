@@ -1,10 +1,12 @@
-#include "migrate/id_diff.h"
+#include "exec/id_diff.h"
 
-#include "migrate/object_id_pieces.h"
+#include "exec/object_id_pieces.h"
 
 IdStreamComparison::IdStreamComparison(LineSource mongo, LineSource clickhouse) {
     mongo_.source = std::move(mongo);
+    mongo_.side = "MongoDB";
     clickhouse_.source = std::move(clickhouse);
+    clickhouse_.side = "ClickHouse";
     advance(mongo_, false);
     advance(clickhouse_, true);
 }
@@ -19,7 +21,7 @@ void IdStreamComparison::advance(Head& head, bool repeatsAllowed) {
         return;
     }
     if (head.held && (line > head.id || (line == head.id && !repeatsAllowed))) {
-        ordered_ = false;
+        unordered_ = head.side;
         mongo_.held = clickhouse_.held = false;
         return;
     }
@@ -37,12 +39,17 @@ std::optional<IdEvent> IdStreamComparison::next(std::string_view lowest) {
         return event;
     }
     if (!fromMongo || clickhouse_.id > mongo_.id) {
-        IdEvent event{IdMatch::extra, clickhouse_.id};
-        advance(clickhouse_, true);
-        return event;
+        const bool repeatOfPresent = clickhouse_.id == lastRow_ && lastRowMatch_ != IdMatch::letGo;
+        return takeRow(repeatOfPresent ? IdMatch::twice : IdMatch::letGo);
     }
-    IdEvent event{IdMatch::present, mongo_.id};
     advance(mongo_, false);
+    return takeRow(IdMatch::present);
+}
+
+IdEvent IdStreamComparison::takeRow(IdMatch match) {
+    IdEvent event{match, clickhouse_.id};
+    lastRow_ = clickhouse_.id;
+    lastRowMatch_ = match;
     advance(clickhouse_, true);
     return event;
 }

@@ -1,4 +1,4 @@
-#include "migrate/object_id_pieces.h"
+#include "exec/object_id_pieces.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,7 +41,7 @@ std::optional<Piece> pieceOfSpan(const ObjectIdSpan& span) {
 }
 
 std::size_t digitsToCut(const Piece& piece, std::int64_t size) {
-    const std::uint64_t most = static_cast<std::uint64_t>(std::max(piece.documents, piece.rows));
+    const std::uint64_t most = static_cast<std::uint64_t>(std::max(piece.documents.count, piece.rows.count));
     const std::size_t deepest = std::min<std::size_t>(16, objectIdLength - piece.prefix.size());
     std::size_t digits = 1;
     while (digits < deepest && childCount(piece, digits) * static_cast<std::uint64_t>(size) < most &&

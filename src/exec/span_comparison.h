@@ -1,0 +1,57 @@
+#pragma once
+// Which documents of a span each side holds: the one comparison behind every
+// verification, "repair" and "drop". Two totals cannot tell a document
+// missing from a row loaded twice beside it, so each side summarizes the
+// span along its own index (count and sum of seconds); where the summaries
+// differ the span is cut into pieces and only the pieces that differ are
+// cut again, down to pieces small enough to compare id by id.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "exec/commands.h"
+#include "exec/id_diff.h"
+#include "exec/object_id_pieces.h"
+
+struct ComparedCollection {
+    const MongoLogin& mongo;
+    const ClickHouseLogin& clickhouse;
+    std::string name;            // in MongoDB
+    std::string completedTable;  // in ClickHouse
+    // The function name its lines carry; empty: the comparison writes none.
+    std::string_view loggedAs;
+};
+
+struct SpanFindings {
+    Summary documents;         // MongoDB's side of the span
+    Summary rows;              // the completed table's
+    std::int64_t missing = 0;  // documents MongoDB holds and the completed table lacks
+    std::int64_t twice = 0;    // rows more of documents MongoDB holds
+    std::int64_t letGo = 0;    // rows of documents MongoDB no longer holds: history, kept
+
+    // Every document MongoDB holds is there exactly once.
+    bool whole() const { return missing == 0 && twice == 0; }
+};
+
+struct SpanComparison {
+    std::optional<Summary> rows;           // the completed table's side, once it was read
+    std::optional<SpanFindings> findings;  // once both sides were read and added up
+    // Otherwise which side could not be read or did not add up, and why.
+    std::string unreadableSide;  // "MongoDB" or "ClickHouse"
+    std::string why;
+};
+
+// Compares `span` (both bounds set; the lower one may be exclusive). Every
+// run of documents the completed table lacks goes to `onMissing` as it is
+// found, newest first; the caller acts on them only once the comparison
+// ended with findings, as a later piece may still turn out unreadable.
+SpanComparison compareSpan(const ComparedCollection& collection, const ObjectIdSpan& span,
+                           const Host& host,
+                           const std::function<void(const MissingTerm&)>& onMissing = {});
+
+// "MongoDB 2000, ClickHouse 2000, 1 missing, 1 twice": both sides' counts and
+// what set them apart, for the lines and marks that report a comparison.
+std::string describeFindings(const SpanFindings& findings);
