@@ -18,11 +18,13 @@ int main(int argc, char** argv) {
     }
     // Three log lines per batch would drown the figure.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
-    long pipelines = 0;
+    PipelineId pipelines = 0;
+    PipelineId reported = 0;
     Host host = realHost();
-    host.runPipeline = [&pipelines](const ShellCommand&, const ShellCommand&) {
-        ++pipelines;
-        return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
+    host.startPipeline = [&pipelines](const ShellCommand&, const ShellCommand&) { return ++pipelines; };
+    host.awaitPipeline = [&](unsigned) -> std::optional<EndedPipeline> {
+        if (reported == pipelines) return std::nullopt;
+        return EndedPipeline{++reported, {childStatusFromWait(0), childStatusFromWait(0)}};
     };
     RunParameters parameters;
     parameters.batchCount = std::atoi(argv[1]);
@@ -30,7 +32,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const bool walked = tb_base_report_data_migration(run, "tb_base_report_data");
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
-    std::fprintf(stderr, "seconds=%.3f batches=%ld peak_kib=%ld\n", spent.count(), pipelines,
+    std::fprintf(stderr, "seconds=%.3f batches=%llu peak_kib=%ld\n", spent.count(),
+                 static_cast<unsigned long long>(pipelines),
                  peakResidentKiB());
     return walked ? 0 : 1;
 }

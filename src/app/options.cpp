@@ -14,7 +14,8 @@ const std::vector<std::pair<std::string, std::string CommandLine::*>>& optionTab
         {"-s", &CommandLine::startTime},     {"-e", &CommandLine::endTime},
         {"-p", &CommandLine::product},       {"-t", &CommandLine::table},
         {"-i", &CommandLine::interval},      {"-f", &CommandLine::listFile},
-        {"-n", &CommandLine::batchCount},    {"-dl", &CommandLine::diskLimit},
+        {"-n", &CommandLine::batchCount},    {"-j", &CommandLine::jobs},
+        {"-dl", &CommandLine::diskLimit},
         {"-w", &CommandLine::waitTime},      {"-ml", &CommandLine::memoryLimit},
         {"-ni", &CommandLine::nosqlIp},      {"-nu", &CommandLine::nosqlUser},
         {"-np", &CommandLine::nosqlPasswd},  {"-ci", &CommandLine::olapIp},
@@ -83,6 +84,7 @@ std::optional<Invocation> readInvocation(const CommandLine& commandLine) {
     parameters.memoryLimitSet = !commandLine.memoryLimit.empty();
     const bool allRead = readNumericOption("-i", commandLine.interval, parameters.interval) &&
                          readNumericOption("-n", commandLine.batchCount, parameters.batchCount) &&
+                         readNumericOption("-j", commandLine.jobs, parameters.jobs) &&
                          readNumericOption("-dl", commandLine.diskLimit, parameters.diskLimit) &&
                          readNumericOption("-w", commandLine.waitTime, parameters.waitTime) &&
                          readNumericOption("-ml", commandLine.memoryLimit, parameters.memoryLimit);
@@ -144,6 +146,11 @@ bool passesTuningCheck(RunParameters& parameters) {
         LOG_AS("main", "Adjust the number of batch count !! (300)");
         parameters.batchCount = 300;
     }
+    // Each job is a cursor on MongoDB and an insert on ClickHouse.
+    if (parameters.jobs < 1 || parameters.jobs > 16) {
+        parameters.jobs = parameters.jobs < 1 ? 1 : 16;
+        LOG_AS("main", "Adjust the number of jobs !! (", parameters.jobs, ")");
+    }
     if (parameters.waitTime < 1) {
         LOG_AS("main", "Adjust the number of wait time !! (10)");
         parameters.waitTime = 10;
@@ -169,6 +176,7 @@ void writeBanner(const Invocation& invocation, const ConnectionSettings& setting
     LOG_AS("main", "Input Table   : ", parameters.table);
     LOG_AS("main", "Interval      : ", parameters.interval);
     LOG_AS("main", "Batch Count   : ", parameters.batchCount);
+    LOG_AS("main", "Jobs          : ", parameters.jobs);
     LOG_AS("main", "Wait Time     : ", parameters.waitTime);
     LOG_AS("main", "File Info     : ", parameters.listFile, "\n");
 }
@@ -212,6 +220,10 @@ void writeHelp() {
         << "                   (default: none)\n"
         << "  -n <count>       ObjectIds per bulk transfer (repair: runs and lone ids), 1 ~ 300\n"
         << "                   (default: 50)\n"
+        << "  -j <count>       export-and-load pipelines at once, 1 ~ 16 (default: 1): a general\n"
+        << "                   collection's span cut into that many ranges of equal counts, or that\n"
+        << "                   many report windows, tb_base_report_data batches or repair batches at\n"
+        << "                   a time; each is one cursor on MongoDB and one insert on ClickHouse\n"
         << "  -dl <percent>    stop when the ClickHouse disk is this full, 0 ~ 100, 0 = off\n"
         << "                   (default: 90)\n"
         << "  -w <seconds>     pause after each migrated collection (default: 10)\n"

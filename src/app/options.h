@@ -19,6 +19,7 @@ struct CommandLine {
     std::string interval;
     std::string listFile;
     std::string batchCount;
+    std::string jobs;
     std::string diskLimit;
     std::string waitTime;
     std::string memoryLimit;
@@ -60,7 +61,7 @@ void applyOverrides(const CommandLine& commandLine, ConnectionSettings& settings
 bool passesDateCheck(const RunParameters& parameters);
 
 // "start"/"retry"/"repair": refuses a disk limit outside 0 ... 100 and a memory limit
-// outside 1 ... 100, repairs batch count, wait time and interval.
+// outside 1 ... 100, repairs batch count, jobs, wait time and interval.
 bool passesTuningCheck(RunParameters& parameters);
 
 void writeBanner(const Invocation& invocation, const ConnectionSettings& settings);

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
+#include <map>
 
 #include "exec/child_groups.h"
 #include "exec/private_file.h"
@@ -121,24 +122,67 @@ ChildStatus run(const ShellCommand& command) {
     return waitForChild(startShell(command, -1, -1, {}));
 }
 
-PipelineStatus runPipeline(const ShellCommand& producer, const ShellCommand& consumer) {
+// The pipelines started and not yet reaped, with the secret files that
+// must last as long as they run.
+struct RunningPipeline {
+    pid_t producer = -1;
+    pid_t consumer = -1;
+    std::optional<PrivateFile> producerSecret;
+    std::optional<PrivateFile> consumerSecret;
     PipelineStatus status;
-    std::optional<PrivateFile> producerSecret, consumerSecret;
-    if (!makeSecretFile(producer, producerSecret) || !makeSecretFile(consumer, consumerSecret))
-        return status;
+};
+std::map<PipelineId, RunningPipeline> runningPipelines;
+PipelineId lastPipeline = 0;
+
+PipelineId startPipeline(const ShellCommand& producer, const ShellCommand& consumer) {
+    const PipelineId id = ++lastPipeline;
+    RunningPipeline& pipeline = runningPipelines[id];
+    if (!makeSecretFile(producer, pipeline.producerSecret) || !makeSecretFile(consumer, pipeline.consumerSecret))
+        return id;
     flushOwnOutput();
     int ends[2];
-    if (pipe(ends) == -1) return status;
-    const pid_t producerId = startShell(producer, -1, ends[1], {ends[0], ends[1]});
-    const pid_t consumerId =
-        producerId == -1 ? -1 : startShell(consumer, ends[0], -1, {ends[0], ends[1]});
+    if (pipe(ends) == -1) return id;
+    pipeline.producer = startShell(producer, -1, ends[1], {ends[0], ends[1]});
+    if (pipeline.producer != -1) pipeline.consumer = startShell(consumer, ends[0], -1, {ends[0], ends[1]});
     // Only the children may hold the pipe: with the tool's ends open the
     // consumer would never see the end of its input.
     close(ends[0]);
     close(ends[1]);
-    status.producer = waitForChild(producerId);
-    status.consumer = waitForChild(consumerId);
-    return status;
+    return id;
+}
+
+// Reaps `child` when it has ended; true once it is reaped (or was never started).
+bool reapedIfEnded(pid_t& child, ChildStatus& status) {
+    if (child == -1) return true;
+    siginfo_t ended{};
+    if (waitid(P_PID, child, &ended, WEXITED | WNOHANG | WNOWAIT) == -1 || ended.si_pid == 0) return false;
+    status = waitForChild(child);
+    child = -1;
+    return true;
+}
+
+std::optional<EndedPipeline> awaitPipeline(unsigned seconds) {
+    // Children end without a word to the tool; a short look every few
+    // milliseconds costs nothing beside what they do.
+    constexpr long lookEveryNanoseconds = 20'000'000;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const std::time_t until = now.tv_sec + seconds;
+    while (!runningPipelines.empty()) {
+        for (auto pipeline = runningPipelines.begin(); pipeline != runningPipelines.end(); ++pipeline) {
+            RunningPipeline& running = pipeline->second;
+            const bool producerDone = reapedIfEnded(running.producer, running.status.producer);
+            if (!reapedIfEnded(running.consumer, running.status.consumer) || !producerDone) continue;
+            const EndedPipeline ended{pipeline->first, running.status};
+            runningPipelines.erase(pipeline);
+            return ended;
+        }
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        if (now.tv_sec >= until) break;
+        const timespec look{0, lookEveryNanoseconds};
+        nanosleep(&look, nullptr);
+    }
+    return std::nullopt;
 }
 
 std::int64_t now() { return static_cast<std::int64_t>(std::time(nullptr)); }
@@ -162,6 +206,6 @@ std::optional<FileSystemFigures> fileSystem(const std::string& path) {
 }  // namespace
 
 const Host& realHost() {
-    static const Host host{readOutput, run, runPipeline, now, sleepFor, fileSystem, stopSignal};
+    static const Host host{readOutput, run, startPipeline, awaitPipeline, now, sleepFor, fileSystem, stopSignal};
     return host;
 }

@@ -29,6 +29,14 @@ struct PipelineStatus {
     ChildStatus consumer;
 };
 
+// A pipeline started and not yet seen to end.
+using PipelineId = std::uint64_t;
+
+struct EndedPipeline {
+    PipelineId id = 0;
+    PipelineStatus status;
+};
+
 // A secret for a client that reads it only from a file.
 struct SecretFile {
     std::string path;
@@ -66,10 +74,13 @@ struct Host {
     // Runs `command` through /bin/sh with the tool's own standard streams (in a
     // migration run standard input is /dev/null).
     std::function<ChildStatus(const ShellCommand& command)> run;
-    // Runs `producer | consumer`, each through /bin/sh, joined by a pipe that
-    // never passes through the tool, and reports both statuses.
-    std::function<PipelineStatus(const ShellCommand& producer, const ShellCommand& consumer)>
-        runPipeline;
+    // Starts `producer | consumer`, each through /bin/sh, joined by a pipe that
+    // never passes through the tool, and returns at once. A pipeline that
+    // could not be started ends at once with the statuses that say so.
+    std::function<PipelineId(const ShellCommand& producer, const ShellCommand& consumer)> startPipeline;
+    // Waits up to `seconds` for one started pipeline to end and reports both
+    // its statuses; nothing when none ended in that time or none runs.
+    std::function<std::optional<EndedPipeline>(unsigned seconds)> awaitPipeline;
     std::function<std::int64_t()> now;  // epoch seconds
     std::function<void(unsigned seconds)> sleepFor;
     std::function<std::optional<FileSystemFigures>(const std::string& path)> fileSystem;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 constexpr std::string_view hexDigits = "0123456789abcdef";
@@ -42,12 +43,38 @@ std::optional<Piece> pieceOfSpan(const ObjectIdSpan& span) {
 
 std::size_t digitsToCut(const Piece& piece, std::int64_t size) {
     const std::uint64_t most = static_cast<std::uint64_t>(std::max(piece.documents.count, piece.rows.count));
+    const std::uint64_t each = static_cast<std::uint64_t>(std::max<std::int64_t>(size, 1));
+    return digitsForPieces(piece, (most + each - 1) / each);
+}
+
+std::size_t digitsForPieces(const Piece& piece, std::uint64_t pieces) {
     const std::size_t deepest = std::min<std::size_t>(16, objectIdLength - piece.prefix.size());
     std::size_t digits = 1;
-    while (digits < deepest && childCount(piece, digits) * static_cast<std::uint64_t>(size) < most &&
-           childCount(piece, digits + 1) <= maxChildren)
+    while (digits < deepest && childCount(piece, digits) < pieces && childCount(piece, digits + 1) <= maxChildren)
         ++digits;
     return digits;
+}
+
+std::vector<ObjectIdSpan> balancedRanges(const std::vector<Piece>& pieces, std::size_t ranges) {
+    std::int64_t total = 0;
+    for (const Piece& piece : pieces) total += piece.documents.count;
+    std::vector<ObjectIdSpan> spans;
+    std::size_t first = 0;
+    std::int64_t counted = 0;
+    for (std::size_t range = 1; range <= ranges && first < pieces.size(); ++range) {
+        // The last range takes whatever is left.
+        const std::int64_t share = range == ranges ? total : total * static_cast<std::int64_t>(range) /
+                                                                 static_cast<std::int64_t>(ranges);
+        std::size_t last = first;
+        counted += pieces[first].documents.count;
+        while (last + 1 < pieces.size() &&
+               std::abs(counted + pieces[last + 1].documents.count - share) <= std::abs(counted - share)) {
+            counted += pieces[++last].documents.count;
+        }
+        spans.push_back({.lower = pieces[last].bounds.lower, .upper = pieces[first].bounds.upper});
+        first = last + 1;
+    }
+    return spans;
 }
 
 std::vector<Piece> childrenOf(const Piece& piece, std::size_t digits) {

@@ -48,8 +48,18 @@ std::optional<Piece> pieceOfSpan(const ObjectIdSpan& span);
 inline constexpr std::size_t maxChildren = 1024;
 std::size_t digitsToCut(const Piece& piece, std::int64_t size);
 
+// How many digits longer the pieces that cover `piece` are made so that there
+// are at least `pieces` of them, within the same limits.
+std::size_t digitsForPieces(const Piece& piece, std::uint64_t pieces);
+
 // The pieces `digits` longer that cover `piece`, newest first.
 std::vector<Piece> childrenOf(const Piece& piece, std::size_t digits);
+
+// The pieces (newest first, together covering a span, none holding more than
+// half of what a range should) grouped into `ranges` spans of about equal
+// documents, newest first, together covering the same span: cut where the
+// running count comes nearest to each range's share.
+std::vector<ObjectIdSpan> balancedRanges(const std::vector<Piece>& pieces, std::size_t ranges);
 
 // The ObjectId right after `id`; empty after the last one.
 std::string nextObjectId(std::string_view id);

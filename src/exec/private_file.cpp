@@ -48,8 +48,9 @@ PrivateFile::~PrivateFile() {
 }
 
 std::string exportConfigPath() {
+    static unsigned long exports = 0;
     return rootedPath(paths::workDirectory) + "/" + std::string(exportConfigPrefix) +
-           std::to_string(getpid()) + ".yaml";
+           std::to_string(getpid()) + "-" + std::to_string(++exports) + ".yaml";
 }
 
 void removeLeftoverExportConfigs() {

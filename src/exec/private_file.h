@@ -33,8 +33,8 @@ private:
     bool created_ = false;
 };
 
-// The exporter's configuration file of this process, in the work folder:
-// exports run one at a time.
+// A new name for an exporter's configuration file, in the work folder: one
+// of this process's exports may run beside another.
 std::string exportConfigPath();
 
 // Removes the exporter configuration files a killed run left behind. Only

@@ -10,6 +10,7 @@
 #include "migrate/guards.h"
 #include "migrate/movers.h"
 #include "migrate/preprocess.h"
+#include "migrate/progress.h"
 #include "migrate/repair.h"
 #include "migrate/verify.h"
 #include "util/catalogue.h"
@@ -20,11 +21,16 @@ enum class MoveResult { moved, failed, notStarted, nothingListed };
 
 MoveResult carryOutMove(const OlapMigrator& run, const CollectionKind& kind, const Plan& plan) {
     const auto movedIf = [](bool moved) { return moved ? MoveResult::moved : MoveResult::failed; };
+    // Nothing of the span is in ClickHouse when a move begins: a retry has
+    // cleared it, and a start moves only into an empty span.
+    Progress progress(run, kind, plan.verify.value_or(ObjectIdSpan{}), 0);
+    const Tick tick = [&progress] { progress.tick(); };
     switch (plan.move) {
         case Move::pipeline:
-            return movedIf(executeMigrationCommand(run, kind.name, plan.upperOid, plan.lowerOid));
+            return movedIf(moveRanges(run, kind.name, plan.verify.value_or(ObjectIdSpan{}), plan.upperOid,
+                                      plan.lowerOid, tick));
         case Move::windows:
-            return movedIf(moveWindows(run, kind.name, kind.loggedAs, plan));
+            return movedIf(moveWindows(run, kind.name, kind.loggedAs, plan, tick));
         case Move::objectIdList:
             break;
         case Move::nothing:
@@ -35,7 +41,7 @@ MoveResult carryOutMove(const OlapMigrator& run, const CollectionKind& kind, con
     if (listed < 0) return MoveResult::notStarted;
     if (listed == 0) return MoveResult::nothingListed;
     if (!plan.listedLine.empty()) LOG_AS(kind.loggedAs, plan.listedLine);
-    return movedIf(tb_base_report_data_migration(run, kind.name));
+    return movedIf(tb_base_report_data_migration(run, kind.name, tick));
 }
 
 // The plan's outcome when every document of its span is in ClickHouse

@@ -38,7 +38,7 @@ std::int32_t exportObjectIdList(const OlapMigrator& run, const std::string& coll
     return extractObjectIds(tempFile, rootedPath(paths::oidListFile));
 }
 
-bool tb_base_report_data_migration(const OlapMigrator& run, const std::string& collection) {
+bool tb_base_report_data_migration(const OlapMigrator& run, const std::string& collection, const Tick& tick) {
     const std::string listFile = rootedPath(paths::oidListFile);
     bool everyBatchMoved = true;
     {
@@ -48,22 +48,22 @@ bool tb_base_report_data_migration(const OlapMigrator& run, const std::string& c
             everyBatchMoved = false;
         }
         ObjectIdBatchReader reader(list, run.parameters.batchCount);
-        ObjectIdBatch batch;
-        while (run.host.stopSignal() == 0 && reader.next(batch)) {
+        const auto nextBatch = [&]() -> std::optional<Load> {
+            ObjectIdBatch batch;
+            if (!reader.next(batch)) return std::nullopt;
+            // Read before each batch starts: the ones running already weigh on it.
             if (run.parameters.memoryLimitSet && !checkClickHouseMemory(run)) {
                 everyBatchMoved = false;
-                break;
+                return std::nullopt;
             }
-            if (executeMigrationCommand(run, collection, batch.upper, batch.lower)) {
-                LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration completed");
-            } else {
-                LOG("OID : ", batch.lower, " ~ ", batch.upper, " migration failed");
-                everyBatchMoved = false;
-            }
-        }
+            return Load{exportQueryOption(batch.upper, batch.lower), [batch](bool moved) {
+                            LOG_AS("tb_base_report_data_migration", "OID : ", batch.lower, " ~ ", batch.upper,
+                                   moved ? " migration completed" : " migration failed");
+                        }};
+        };
+        if (!moveLoads(run, collection, nextBatch, tick)) everyBatchMoved = false;
         if (reader.badLine() != 0) {
-            LOG("Cannot use line ", reader.badLine(), " of the work file ", listFile,
-                " : not an ObjectId");
+            LOG("Cannot use line ", reader.badLine(), " of the work file ", listFile, " : not an ObjectId");
             everyBatchMoved = false;
         }
         if (list.bad()) {

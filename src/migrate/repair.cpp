@@ -8,6 +8,7 @@
 #include "migrate/finish.h"
 #include "migrate/guards.h"
 #include "migrate/movers.h"
+#include "migrate/progress.h"
 #include "migrate/verify.h"
 #include "util/log.h"
 
@@ -27,52 +28,56 @@ public:
     Mover(const OlapMigrator& run, const CollectionKind& kind) : run_(run), kind_(kind) {}
 
     // The runs and lone ids in `terms`, in batches of `-n`, one
-    // export-and-load pipeline each.
-    Moved move(RepairWorkFile& terms) const {
+    // export-and-load pipeline each, up to `-j` of them at a time.
+    Moved move(RepairWorkFile& terms, const Tick& tick) const {
         Moved moved;
-        std::vector<ObjectIdSpan> ranges;
-        std::vector<std::string> ids;
-        std::int64_t documents = 0;
-        const auto moveBatch = [&] {
-            if (moveTerms(ranges, ids, documents))
-                moved.documents += documents;
-            else
-                moved.everyBatch = false;
-            ranges.clear();
-            ids.clear();
-            documents = 0;
+        std::size_t batches = 0;
+        const auto nextBatch = [&]() -> std::optional<Load> {
+            for (;;) {
+                std::vector<ObjectIdSpan> ranges;
+                std::vector<std::string> ids;
+                std::int64_t documents = 0;
+                std::string line;
+                while (ranges.size() + ids.size() < static_cast<std::size_t>(run_.parameters.batchCount) &&
+                       terms.readLine(line)) {
+                    std::istringstream term(line);
+                    std::string lower;
+                    std::string upper;
+                    std::int64_t count = 0;
+                    term >> lower >> upper >> count;
+                    if (lower == upper)
+                        ids.push_back(lower);
+                    else
+                        ranges.push_back({.lower = lower, .upper = upper});
+                    documents += count;
+                }
+                if (documents == 0) return std::nullopt;
+                if (run_.parameters.memoryLimitSet && !checkClickHouseMemory(run_)) {
+                    moved.everyBatch = false;
+                    return std::nullopt;
+                }
+                // Each batch its own query file: up to -j of them are read at once.
+                const auto query = std::make_shared<RepairWorkFile>("query-" + std::to_string(++batches) + ".json");
+                if (!query->opened() || !query->write(objectIdQueryText(ranges, ids)) || !query->finishWriting()) {
+                    cannotWrite(kind_, query->path());
+                    moved.everyBatch = false;
+                    continue;
+                }
+                LOG_AS(kind_.loggedAs, kind_.name, " repair moves ", documents, " documents : ", ranges.size(),
+                       " runs by their bounds, ", ids.size(), " by their ids");
+                return Load{queryFileOption(query->path()),
+                            [&moved, documents](bool done) {
+                                if (done) moved.documents += documents;
+                                moved.everyBatch = moved.everyBatch && done;
+                            },
+                            query};
+            }
         };
-        for (std::string line; terms.readLine(line);) {
-            std::istringstream term(line);
-            std::string lower;
-            std::string upper;
-            std::int64_t count = 0;
-            term >> lower >> upper >> count;
-            if (lower == upper)
-                ids.push_back(lower);
-            else
-                ranges.push_back({.lower = lower, .upper = upper});
-            documents += count;
-            if (ranges.size() + ids.size() >= static_cast<std::size_t>(run_.parameters.batchCount))
-                moveBatch();
-        }
-        if (documents > 0) moveBatch();
+        moveLoads(run_, kind_.name, nextBatch, tick);
         return moved;
     }
 
 private:
-    bool moveTerms(const std::vector<ObjectIdSpan>& ranges, const std::vector<std::string>& ids,
-                   std::int64_t documents) const {
-        RepairWorkFile query("query.json");
-        const bool written =
-            query.opened() && query.write(objectIdQueryText(ranges, ids)) && query.finishWriting();
-        if (!written) return cannotWrite(kind_, query.path());
-        if (run_.parameters.memoryLimitSet && !checkClickHouseMemory(run_)) return false;
-        LOG_AS(kind_.loggedAs, kind_.name, " repair moves ", documents, " documents : ", ranges.size(),
-               " runs by their bounds, ", ids.size(), " by their ids");
-        return moveQueriedDocuments(run_, kind_.name, query.path());
-    }
-
     const OlapMigrator& run_;
     const CollectionKind& kind_;
 };
@@ -102,7 +107,8 @@ Outcome repairCollection(const OlapMigrator& run, const CollectionKind& kind, co
     }
     if (run.parameters.dryRun)
         LOG_AS(kind.loggedAs, kind.name, " repair would move ", found->missing, " documents");
-    const Moved moved = Mover(run, kind).move(terms);
+    Progress progress(run, kind, span, found->rows.count);
+    const Moved moved = Mover(run, kind).move(terms, [&progress] { progress.tick(); });
     record.repaired = moved.documents;
     // The counts are in the log; a repair's summary names what it moved.
     CollectionRecord counts;

@@ -23,6 +23,7 @@ struct RunParameters {
     std::string listFile;
     std::int32_t interval = 24;    // report window length in hours
     std::int32_t batchCount = 50;  // ObjectIds per bulk transfer
+    std::int32_t jobs = 1;         // export-and-load pipelines at once
     std::int32_t waitTime = 10;    // seconds after each migrated collection
     std::int32_t memoryLimit = 50;  // percent of physical memory
     bool memoryLimitSet = false;    // the memory guard runs only when -ml was given

@@ -3,6 +3,7 @@
 // command gives its printed text and exit code, for reads and runs alike;
 // every pause is recorded. No child process, no sleep.
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@ struct FakeHost {
     std::map<std::string, std::pair<std::string, int>> answers;  // fragment -> (stdout, exit)
     std::optional<FileSystemFigures> figures;
     std::vector<unsigned> sleeps;
+    std::vector<std::string> pipelines;  // "producer | consumer", as started
+    std::vector<EndedPipeline> running;
+    std::size_t mostRunning = 0;
     std::int64_t clock = 1'700'000'000;
 
     std::pair<std::string, int> answer(const ShellCommand& command) const {
@@ -38,8 +42,19 @@ struct FakeHost {
             return childStatusFromWait(code << 8);
         };
         h.run = [this](const ShellCommand& command) { return childStatusFromWait(answer(command).second << 8); };
-        h.runPipeline = [](const ShellCommand&, const ShellCommand&) {
-            return PipelineStatus{childStatusFromWait(0), childStatusFromWait(0)};
+        // Pipelines end in the order they started, each side as answered.
+        h.startPipeline = [this](const ShellCommand& producer, const ShellCommand& consumer) {
+            pipelines.push_back(producer.text + " | " + consumer.text);
+            running.push_back({pipelines.size(), {childStatusFromWait(answer(producer).second << 8),
+                                                  childStatusFromWait(answer(consumer).second << 8)}});
+            mostRunning = std::max(mostRunning, running.size());
+            return running.back().id;
+        };
+        h.awaitPipeline = [this](unsigned) -> std::optional<EndedPipeline> {
+            if (running.empty()) return std::nullopt;
+            const EndedPipeline ended = running.front();
+            running.erase(running.begin());
+            return ended;
         };
         h.now = [this] { return clock; };
         h.sleepFor = [this](unsigned seconds) { sleeps.push_back(seconds); };
