@@ -19,8 +19,10 @@ constexpr std::array stopSignals = {SIGINT, SIGTERM, SIGHUP};
 
 // The handler reads these and nothing else; lock-free atomics are safe there.
 std::atomic<int> recordedSignal{0};
-std::array<std::atomic<pid_t>, 4> runningGroups{};
-std::array<std::string, 4> runningPrograms;  // changed only with stop signals held
+// Sixteen pipelines of two programs each, and a query beside them.
+constexpr std::size_t mostGroups = 40;
+std::array<std::atomic<pid_t>, mostGroups> runningGroups{};
+std::array<std::string, mostGroups> runningPrograms;  // changed only with stop signals held
 std::array<bool, stopSignals.size()> caught{};
 std::string ledger;  // empty: children stay in the tool's own group
 
@@ -183,16 +185,17 @@ void ChildStart::admit(pid_t child) {
     // The child does the same; whichever comes first, the group exists
     // before it is signalled or recorded.
     setpgid(child, child);
-    for (std::size_t slot = 0; slot < runningGroups.size(); ++slot) {
+    bool recorded = false;
+    for (std::size_t slot = 0; slot < runningGroups.size() && !recorded; ++slot) {
         if (runningGroups[slot].load() != 0) continue;
         runningGroups[slot] = child;
         runningPrograms[slot] = program_;
-        break;
+        recorded = true;
     }
     // A child the ledger does not name could outlive a killed run unseen:
     // it ends at the gate instead.
     const char admitted = 1;
-    if (writeLedger()) {
+    if (recorded && writeLedger()) {
         if (write(gate_[1], &admitted, 1) != 1) kill(child, SIGKILL);
     } else {
         LOG("Cannot write the work file ", ledger);

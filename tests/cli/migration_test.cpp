@@ -108,7 +108,7 @@ TEST(Retry, TakesAgainWhatMongoDBHoldsAndKeepsTheRowsItLetGo) {
         EXPECT_EQ(again.messages(name + " keeps 1 rows of documents MongoDB no longer holds").size(), 1u) << again.out;
         expectMigrated(name, 50);
         // A row loaded twice is a fault only a retry mends.
-        for (const std::string table : {name, "mig_" + name + "_completed"})
+        for (const std::string& table : {name, "mig_" + name + "_completed"})
             Engines::get().clickhouse("insert into " + table + " select * from " + table + " order by oid desc limit 1");
         const Result doubled = box.run({"start", "-t", name});
         EXPECT_EQ(doubled.summaryLine(0), "Summary : " + name + " : failed, 1 rows twice, run retry -t " + name);

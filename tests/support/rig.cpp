@@ -237,13 +237,25 @@ std::vector<Call> Sandbox::calls(const std::string& program) const {
     for (const fs::path& file : files) {
         std::istringstream entries(slurp(file));
         Call& call = calls.emplace_back();
+        if (fs::exists(fs::path(file).replace_extension(".ended")))
+            call.ended = std::stoll(slurp(fs::path(file).replace_extension(".ended")));
         for (std::string entry; std::getline(entries, entry, '\0');) {
             const std::size_t equals = entry.find('=');
             if (entry.starts_with("arg=")) call.argv.push_back(entry.substr(4));
             else call.info[entry.substr(0, equals)] = entry.substr(equals + 1);
         }
+        call.began = std::stoll(call.info["began"]);
     }
     return calls;
+}
+
+std::size_t mostAtOnce(const std::vector<Call>& calls) {
+    std::size_t most = 0;
+    for (const Call& call : calls)
+        most = std::max<std::size_t>(most, std::count_if(calls.begin(), calls.end(), [&](const Call& other) {
+                                         return other.began <= call.began && (other.ended == 0 || call.began < other.ended);
+                                     }));
+    return most;
 }
 
 std::vector<std::int64_t> spread(std::int64_t from, std::int64_t to, int count) {

@@ -29,7 +29,10 @@ struct Result {
 struct Call {
     std::vector<std::string> argv;
     std::map<std::string, std::string> info;  // parent, grandparent, config_mode, config_existed
+    std::int64_t began = 0, ended = 0;        // nanoseconds since boot; ended 0 while it runs
 };
+// The most calls that ran at the same time.
+std::size_t mostAtOnce(const std::vector<Call>& calls);
 
 // One chDB and one PostgreSQL server per test process, emptied for each Sandbox.
 struct Engines {

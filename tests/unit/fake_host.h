@@ -14,7 +14,9 @@ struct FakeHost {
     std::map<std::string, std::pair<std::string, int>> answers;  // fragment -> (stdout, exit)
     std::optional<FileSystemFigures> figures;
     std::vector<unsigned> sleeps;
+    std::vector<std::string> asked;      // the commands whose output was read
     std::vector<std::string> pipelines;  // "producer | consumer", as started
+    int stop = 0;                        // the signal that stopped the run
     std::vector<EndedPipeline> running;
     std::size_t mostRunning = 0;
     std::int64_t clock = 1'700'000'000;
@@ -32,6 +34,7 @@ struct FakeHost {
         Host h;
         h.readOutput = [this](const ShellCommand& command, std::size_t,
                               const std::function<void(std::string_view)>& onPiece) {
+            asked.push_back(command.text);
             const auto [text, code] = answer(command);
             // A line at a time, as fgets reads them.
             for (std::size_t at = 0; at < text.size();) {
@@ -59,7 +62,7 @@ struct FakeHost {
         h.now = [this] { return clock; };
         h.sleepFor = [this](unsigned seconds) { sleeps.push_back(seconds); };
         h.fileSystem = [this](const std::string&) { return figures; };
-        h.stopSignal = [] { return 0; };
+        h.stopSignal = [this] { return stop; };
         return h;
     }
 };

@@ -1,0 +1,126 @@
+// Several pipelines at once (-j): each document still once and verified,
+// the pipelines seen side by side, a failed one mended by repair, and a stop
+// that leaves nothing running.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "rig.h"
+
+namespace qortest {
+namespace {
+
+// The loads of a collection: its exports other than the ObjectId list's.
+std::vector<Call> loads(const Sandbox& box, const std::string& collection) {
+    std::vector<Call> found;
+    for (const Call& call : box.calls("mongoexport")) {
+        const bool listsIds = std::find(call.argv.begin(), call.argv.end(), "--fields") != call.argv.end();
+        if (!listsIds && std::find(call.argv.begin(), call.argv.end(), "--collection=" + collection) != call.argv.end())
+            found.push_back(call);
+    }
+    return found;
+}
+
+TEST(Parallel, FourPipelinesMoveEachKindOnceSideBySide) {
+    Sandbox box;
+    const std::vector<std::string> kinds = {"tb_audit_log", "tb_report_data", "tb_base_report_data"};
+    for (const std::string& name : kinds) box.collection(name, spread(daysAgo(6), daysAgo(1), 4000));
+    const Result run = box.run({"start", "-f", box.write("lists/list.txt", "[x]\ntb_audit_log\ntb_report_data\ntb_base_report_data\n"),
+                                "-j", "4", "-n", "300"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    for (const std::string& name : kinds) {
+        EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from " + name), "4000\t4000") << name;
+        const std::vector<Call> pipelines = loads(box, name);
+        EXPECT_GE(pipelines.size(), 4u) << name;
+        EXPECT_GE(mostAtOnce(pipelines), 2u) << name;
+        EXPECT_LE(mostAtOnce(pipelines), 4u) << name;
+        for (const Call& call : pipelines) EXPECT_EQ(call.argv.back(), "--quiet") << name;
+    }
+    EXPECT_EQ(run.summaryLine(-1), "Summary total : 3 collections, 3 migrated");
+}
+
+TEST(Parallel, CrowdedDaysAreCutIntoRangesOfAboutEqualCounts) {
+    Sandbox box;
+    std::vector<std::int64_t> seconds = spread(daysAgo(30), daysAgo(1), 1000), crowded = spread(daysAgo(9), daysAgo(9) + 600, 7000);
+    seconds.insert(seconds.end(), crowded.begin(), crowded.end());
+    box.collection("tb_audit_log", seconds);
+    const Result run = box.run({"start", "-t", "tb_audit_log", "-j", "4"});
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::int64_t total = 0;
+    const std::vector<Call> ranges = loads(box, "tb_audit_log");
+    ASSERT_EQ(ranges.size(), 4u);
+    for (const Call& range : ranges) {
+        std::smatch bounds;
+        ASSERT_TRUE(std::regex_search(range.argv.back() == "--quiet" ? range.argv.end()[-2] : range.argv.back(), bounds,
+                                      std::regex("lte.*\"([0-9a-f]{24})\".*gte.*\"([0-9a-f]{24})\"")));
+        const std::int64_t documents = std::stoll(Engines::get().clickhouse(
+            "select count() from mig_tb_audit_log_completed where oid between '" + bounds[2].str() + "' and '" + bounds[1].str() + "'"));
+        EXPECT_LE(documents, 8000 / 4 * 3 / 2) << bounds[0];
+        total += documents;
+    }
+    EXPECT_EQ(total, 8000);
+}
+
+TEST(Parallel, AFailedPipelineFailsTheCollectionAndRepairMovesWhatItDidNot) {
+    Sandbox box;
+    box.collection("tb_audit_log", spread(daysAgo(6), daysAgo(1), 8000));
+    box.env("QOR_CH_FAIL", "INSERT INTO mig_tb_audit_log ");
+    box.env("QOR_CH_FAIL_CALL", "2");
+    const Result failed = box.run({"start", "-t", "tb_audit_log", "-j", "4"});
+    EXPECT_EQ(failed.status, 1) << failed.out;
+    EXPECT_EQ(failed.messages("tb_audit_log table migration failed (").size(), 1u) << failed.out;
+    EXPECT_EQ(Engines::get().clickhouse("select count() = uniqExact(oid), count() < 8000 from tb_audit_log"), "1\t1");
+    box.env("QOR_CH_FAIL", "");
+    const Result repair = box.run({"repair", "-t", "tb_audit_log", "-j", "4"});
+    EXPECT_EQ(repair.status, 0) << repair.out;
+    EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "8000\t8000");
+}
+
+TEST(Parallel, OneJobIssuesTheCommandsOfARunWithoutJobs) {
+    std::vector<std::string> commands[2];
+    for (int withJobs = 0; withJobs < 2; ++withJobs) {
+        Sandbox box;
+        for (const char* name : {"tb_audit_log", "tb_report_data", "tb_base_report_data"})
+            box.collection(name, {daysAgo(3), daysAgo(2), daysAgo(1)});
+        std::vector<std::string> args = {"start", "-f", box.write("lists/list.txt", "[x]\ntb_audit_log\ntb_report_data\ntb_base_report_data\n")};
+        if (withJobs) args.insert(args.end(), {"-j", "1"});
+        ASSERT_EQ(box.run(args).status, 0);
+        for (const char* program : {"mongosh", "mongoexport", "clickhouse-client"})
+            for (const Call& call : box.calls(program)) {
+                std::string line = program;
+                for (const std::string& arg : call.argv) line += " " + arg;
+                // Sandboxes, process ids and the fixtures' ObjectIds differ from run to run.
+                commands[withJobs].push_back(
+                    std::regex_replace(line, std::regex(box.path("/").string() + "|-\\d+-\\d+\\.yaml|[0-9a-f]{24}"), ""));
+            }
+    }
+    EXPECT_EQ(commands[0], commands[1]);
+}
+
+TEST(Parallel, AStopEndsEveryPipelineItStarted) {
+    Sandbox box;
+    box.collection("tb_audit_log", spread(daysAgo(6), daysAgo(1), 40000));
+    box.env("QOR_MONGOEXPORT_HANG_AFTER", "2000");
+    const pid_t run = box.start({"start", "-t", "tb_audit_log", "-j", "4"});
+    for (int wait = 0; loads(box, "tb_audit_log").size() < 4 && wait < 300; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(loads(box, "tb_audit_log").size(), 4u) << "four pipelines at once";
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(run, SIGTERM);
+    const Result stopped = box.finish(run);
+    EXPECT_EQ(stopped.status, 128 + SIGTERM) << stopped.out;
+    EXPECT_EQ(stopped.summaryLine(0), "Summary : tb_audit_log : interrupted");
+    for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream environ(process.path() / "environ");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(environ), {}).find(box.path("/").string()), std::string::npos)
+            << process.path();
+    }
+    EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
+}
+
+}  // namespace
+}  // namespace qortest
