@@ -21,7 +21,7 @@ TEST(Options, ScanTakesTheNextArgumentAsTheValue) {
 TEST(Options, NumbersAreReadOrRefused) {
     EXPECT_EQ(invocationOf({"start", "-n", "12h"})->parameters.batchCount, 12);
     EXPECT_TRUE(invocationOf({"start", "-ml", "40"})->parameters.memoryLimitSet);
-    for (const char* option : {"-i", "-n", "-dl", "-w", "-ml"}) {
+    for (const char* option : {"-i", "-n", "-j", "-dl", "-w", "-ml"}) {
         EXPECT_FALSE(invocationOf({"start", option, "fifty"})) << option;
         EXPECT_FALSE(invocationOf({"start", option, "999999999999999999999999999999"})) << option;
     }
@@ -31,12 +31,12 @@ TEST(Options, TuningRefusesOrRepairs) {
     const struct {
         std::vector<std::string> arguments;
         bool accepted;
-        std::int32_t batchCount, waitTime, interval;
+        std::int32_t batchCount, waitTime, interval, jobs = 1;
     } cases[] = {
         {{"start"}, true, 50, 10, 24},
-        {{"start", "-n", "0", "-w", "-5", "-i", "0"}, true, 50, 10, 24},
-        {{"start", "-n", "301"}, true, 300, 10, 24},
-        {{"start", "-n", "300", "-dl", "0"}, true, 300, 10, 24},
+        {{"start", "-n", "0", "-w", "-5", "-i", "0", "-j", "0"}, true, 50, 10, 24, 1},
+        {{"start", "-n", "301", "-j", "17"}, true, 300, 10, 24, 16},
+        {{"start", "-n", "300", "-dl", "0", "-j", "16"}, true, 300, 10, 24, 16},
         {{"start", "-dl", "100"}, true, 50, 10, 24},
         {{"start", "-dl", "101"}, false, 0, 0, 0},
         {{"start", "-dl", "-1"}, false, 0, 0, 0},
@@ -50,5 +50,6 @@ TEST(Options, TuningRefusesOrRepairs) {
         EXPECT_EQ(parameters.batchCount, c.batchCount);
         EXPECT_EQ(parameters.waitTime, c.waitTime);
         EXPECT_EQ(parameters.interval, c.interval);
+        EXPECT_EQ(parameters.jobs, c.jobs);
     }
 }
