@@ -63,6 +63,8 @@ CommandLine scanArguments(const std::vector<std::string>& arguments) {
             if (i + 1 < arguments.size()) {
                 commandLine.*member = arguments[i + 1];
                 ++i;
+                if (member == &CommandLine::nosqlPasswd || member == &CommandLine::olapPassword)
+                    commandLine.passwordPositions.push_back(i);
             }
             break;
         }

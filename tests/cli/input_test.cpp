@@ -25,16 +25,10 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         {{"retry"}, "Please specify one table with the \"-t\" option"},
         {{"retry", "-t", "tb_audit_lgo"}, "tb_audit_lgo is not in the collection list"},
         {{"migrate"}, "Please check the command you entered !!"},
-        {{"start", "alive"}, "already running !!"},
     };
     for (const auto& refusal : refusals) {
         Sandbox box;
-        std::vector<std::string> args = refusal.args;
-        if (args.back() == "alive") {
-            args.pop_back();
-            box.write("var/run/qor/qorolapmigrate.pid", std::to_string(getpid()));
-        }
-        const Result run = box.run(args);
+        const Result run = box.run(refusal.args);
         EXPECT_EQ(run.status, 1) << refusal.why;
         EXPECT_NE((run.err + run.out).find(refusal.why), std::string::npos) << run.out << run.err;
         EXPECT_TRUE(box.calls("mongosh").empty() && box.calls("clickhouse-client").empty()) << refusal.why;
@@ -73,10 +67,19 @@ TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothing
                 if (program == std::string("mongoexport")) {
                     EXPECT_EQ(call.info.at("config_mode"), "0600");
                 }
+                EXPECT_EQ(call.info.at("parent_sigpipe"), "default") << "an exporter must die with its loader";
             }
         }
     }
     EXPECT_FALSE(box.calls("mongoexport").empty());
+    // An option whose value was left out takes the next option as its value; the one after takes the password.
+    const std::size_t calls = box.calls("mongosh").size() + box.calls("clickhouse-client").size();
+    for (const std::string left : {"-nu", "-ni"}) {
+        box.run({"start", "-t", "tb_audit_log", left, left == "-nu" ? "-np" : "-cp", left == "-nu" ? "-cp" : "-np", "SECRET"});
+        for (const char* program : {"mongosh", "clickhouse-client"})
+            for (const Call& call : box.calls(program)) EXPECT_EQ(call.info.at("grandparent").find("SECRET"), std::string::npos);
+    }
+    EXPECT_GT(box.calls("mongosh").size() + box.calls("clickhouse-client").size(), calls);
 }
 
 // A drop compares whole collections: 10 documents the completed table lost,

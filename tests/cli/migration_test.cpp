@@ -156,7 +156,8 @@ struct Fault {
 TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
     const std::string failed = "Summary total : 3 collections, 2 migrated, 1 failed",
                       allFailed = "Summary total : 3 collections, 3 failed", oneFailed = "Summary total : 1 collection, 1 failed",
-                      unreadable = "tb_audit_log collection could not be read from MongoDB (mongosh exit 1)";
+                      unreadable = "tb_audit_log collection could not be read from MongoDB (mongosh exit 1)",
+                      migrated = "Summary total : 3 collections, 3 migrated";
     const std::vector<Fault> faults = {
         {"summary read", {{"QOR_CH_FAIL", "min(oid) from mig_tb_audit_log_completed"}}, {"start"}, 1,
          {audit + "failed", report + all, base + all, failed}, "", 0},
@@ -207,6 +208,13 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
          {audit + all, report + all, base + "failed", failed}, "oid_temp.txt : it is a symbolic link"},
         {"link at the id list", {{"link", "/tmp/oid_list.txt"}}, {"start"}, 1,
          {audit + all, report + all, base + "failed", failed}, "oid_list.txt : it is a symbolic link"},
+        {"PID file of another program", {{"pid of this test", ""}}, {"start"}, 0, {audit + all, report + all, base + all, migrated},
+         "The PID file names pid " + std::to_string(getpid()) + ", which now runs cli_tests, not qorolapmigrate: a stale file, removed"},
+        {"another account's exporter file", {{"foreign", "/tmp/qorolapmigrate-mongoexport-1.yaml"}}, {"start"}, 0,
+         {audit + all, report + all, base + all, migrated}, "qorolapmigrate-mongoexport-1.yaml as it is : it belongs to another account"},
+        {"another account's file at the ledger's", {{"foreign", "/var/run/qor/qorolapmigrate.children.new"}}, {"start"}, 1,
+         {audit + "failed", report + "failed", base + "failed", "Summary : Snowflake ID hand-off : failed", allFailed},
+         "qorolapmigrate.children.new : it belongs to another account", 0, false},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
@@ -232,14 +240,19 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
             std::filesystem::remove(box.path("/bin/psql"));
             std::filesystem::create_symlink("/bin/false", box.path("/bin/psql"));
         }
+        if (fault.env.count("pid of this test")) box.write("var/run/qor/qorolapmigrate.pid", std::to_string(getpid()));
+        const std::string foreign = fault.env.count("foreign") ? box.write(fault.env.at("foreign").substr(1), "theirs") : "";
+        ASSERT_TRUE(foreign.empty() || chown(foreign.c_str(), 65534, 65534) == 0);
         std::vector<std::string> args = fault.args;
         args.insert(args.begin() + 1, {"-f", list});
         const Result run = box.run(args);
         EXPECT_EQ(run.status, fault.status) << run.out << run.err;
         EXPECT_EQ(run.summary(), fault.summary) << run.out;
         if (!fault.why.empty()) EXPECT_NE(run.out.find(fault.why), std::string::npos) << run.out;
-        std::ifstream kept(planted);
+        std::ifstream kept(planted), theirs(foreign);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "untouched");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(theirs), {}), foreign.empty() ? "" : "theirs");
+        if (!foreign.empty()) std::filesystem::remove(foreign);  // the tool's own are counted below
         EXPECT_EQ(Engines::get().count("mig_tb_audit_log_completed"), fault.completedLeft);
         if (fault.args[0] == "retry" && fault.completedLeft == 80 && fault.thenStart != 1)
             expectMigrated(fault.args[2], 80);
@@ -363,6 +376,22 @@ TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
     expectMigrated("tb_base_report_data", 6);
     const Result again = box.run({"start", "-t", "tb_base_report_data"});
     EXPECT_EQ(again.summaryLine(0), "Summary : tb_base_report_data : complete, verified 4") << again.out;
+}
+
+// A reader that went away (a pipe to head, a closed terminal) costs the run only what it writes.
+TEST(ClosedOutput, TheRunGoesOnToItsOwnEnd) {
+    Sandbox box;
+    const std::vector<std::string> names = {"tb_audit_log", "tb_report_data", "tb_base_report_data"};
+    for (const std::string& name : names) box.collection(name, spread(daysAgo(3), daysAgo(1), 80));
+    const std::string status = box.path("/status");
+    const Result piped = box.shell("{ \"$0\" start -f " + listFile(box, names) + "; echo $? >" + status + "; } | /usr/bin/head -1");
+    std::ifstream written(status);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "0\n") << piped.out << piped.err;
+    EXPECT_EQ(std::count(piped.out.begin(), piped.out.end(), '\n'), 1) << piped.out;
+    for (const std::string& name : names) expectMigrated(name, 80);
+    EXPECT_NE(snowflake(), "0");
+    EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
+    EXPECT_EQ(workFiles(box), 0u);
 }
 
 // Live processes whose environment names the sandbox: the programs a run started.
