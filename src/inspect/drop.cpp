@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "exec/commands.h"
 #include "exec/runners.h"
@@ -66,6 +67,11 @@ std::string listedLine(const std::string& name, const Comparison& comparison) {
     if (!comparison.mark.empty()) line += " " + comparison.mark;
     return line;
 }
+
+// Whether the comparison could not be made: the list cannot be judged.
+bool countUnreadable(const Comparison& comparison) {
+    return comparison.mark.find("unreadable") != std::string::npos;
+}
 }  // namespace
 
 bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
@@ -73,11 +79,13 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
                      const Host& machine) {
     std::map<std::string, Comparison> compared;
     bool anyMarked = false;
+    bool anyUnreadable = false;
     forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
         if (compared.count(name) != 0) return;
         const Comparison& comparison = compared[name] =
             compareWholeCollection(name, mongo, clickhouse, machine);
         anyMarked = anyMarked || !comparison.mark.empty();
+        anyUnreadable = anyUnreadable || countUnreadable(comparison);
     });
 
     writeReportLine(separator);
@@ -104,22 +112,38 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
     }
     std::cout << std::flush;
     const std::string word = readAnswerWord(answer);
-    if (anyMarked && word == "yes")
+    bool asked = !anyUnreadable;
+    if (anyMarked && word == "yes") {
         writeReportLine(
             "Nothing dropped: collections marked [NOT MIGRATED] or [NOT VERIFIED] need the answer force");
-    bool allDropped = true;
+        asked = false;
+    }
     if (word == confirmation) {
+        std::set<std::string> handled;
         forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
+            if (!handled.insert(name).second) return;
             if (!isAcceptableCollectionName(name)) {
                 LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ . - are accepted");
-                allDropped = false;
+                asked = false;
                 return;
+            }
+            // The answer may come hours after the list: a collection shown
+            // whole then is compared again, and kept when it is not any more.
+            // One shown marked was dropped knowingly with "force".
+            if (compared.at(name).mark.empty()) {
+                const Comparison now = compareWholeCollection(name, mongo, clickhouse, machine);
+                if (!now.mark.empty()) {
+                    writeProgressLine(name + " collection not dropped, changed since the list : " + now.mark);
+                    writeReportLine("");
+                    asked = false;
+                    return;
+                }
             }
             writeProgressLine(name + " collection drop start ");
             const CommandOutput dropped = executeCommand(dropCollectionCommand(mongo, name), machine);
             if (dropped.failed()) {
                 writeProgressLine(name + " collection drop failed (" + dropped.failure() + ")");
-                allDropped = false;
+                asked = false;
             } else {
                 writeProgressLine(name + " collection drop end ");
             }
@@ -127,5 +151,5 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
         });
     }
     writeReportLine(separator);
-    return allDropped;
+    return asked;
 }
