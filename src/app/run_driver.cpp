@@ -116,8 +116,10 @@ int migrate(OlapMigrator& run) {
     const std::vector<std::string> failures = run.report.failures();
     if (failures.empty()) return 0;
     // A collection that could not be moved must not look like a clean run to
-    // whoever scripted it.
-    LOG_AS("main", "Migration finished with failures : ", joinNames(failures));
+    // whoever scripted it, nor one a dry run would move like a whole one.
+    LOG_AS("main", run.parameters.dryRun ? "Dry run finished, not whole or failed : "
+                                         : "Migration finished with failures : ",
+           joinNames(failures));
     return 1;
 }
 }  // namespace

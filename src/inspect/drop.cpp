@@ -123,7 +123,7 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
         forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
             if (!handled.insert(name).second) return;
             if (!isAcceptableCollectionName(name)) {
-                LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ . - are accepted");
+                LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ are accepted");
                 asked = false;
                 return;
             }

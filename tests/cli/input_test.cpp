@@ -53,12 +53,13 @@ TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothing
     Sandbox box(logins);
     for (const char* name : {"tb_audit_log", "tb_report_data", "tb_base_report_data"})
         box.collection(name, spread(daysAgo(3), daysAgo(1), 60));
-    const std::string names = "tb_a'b\ntb_$(touch " + marker + ")\ntb_`touch " + marker + "`\ntb_x;touch " + marker + "\n";
+    const std::string names = "tb_a'b\ntb_$(touch " + marker + ")\ntb_`touch " + marker + "`\ntb_x;touch " + marker +
+                              "\ntb_audit-log\ntb_audit_log.x\n";
     const std::string list = "[qor]\ntb_audit_log\n" + names + "[report]\ntb_report_data\ntb_base_report_data\n";
     const Result run =
         box.run({"start", "-f", box.write("lists/list.txt", list), "-np", logins.mongo, "-cp", logins.clickhouse});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(run.summaryLine(-1), "Summary total : 7 collections, 3 migrated, 4 refused name");
+    EXPECT_EQ(run.summaryLine(-1), "Summary total : 9 collections, 3 migrated, 6 refused name");
     for (const char* name : {"mig_tb_audit_log_completed", "mig_tb_report_data_completed", "mig_tb_base_report_data_completed"})
         EXPECT_EQ(Engines::get().count(name), 60) << name;
     EXPECT_NE(Engines::get().postgres("SELECT last_snowflake_id FROM tb_olap_table"), "0");
