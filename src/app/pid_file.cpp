@@ -49,12 +49,13 @@ EarlierRun findEarlierRun() {
     const pid_t pid =
         readPid && number > 0 && number <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(number) : 0;
     // After a reboot or a long uptime the number of a run killed outright
-    // may belong to any program; only a run of this tool keeps others out.
+    // may belong to any program, this very run included; only another run
+    // of this tool keeps others out.
     const std::string tool = processName(getpid());
-    earlier.alive = processRunsProgram(pid, tool);
+    earlier.alive = pid != getpid() && processRunsProgram(pid, tool);
     if (!earlier.alive) earlier.child = stillRunningChild(childLedgerPath());
     if (earlier.alive || earlier.child) return earlier;
-    if (const std::string other = processName(pid); !other.empty())
+    if (const std::string other = processName(pid); !other.empty() && pid != getpid())
         LOG_AS("main", "The PID file names pid ", pid, ", which now runs ", other, ", not ", tool,
                ": a stale file, removed");
     removePidFile();

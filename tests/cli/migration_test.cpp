@@ -222,6 +222,8 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
          {audit + all, report + all, base + "failed", failed}, "oid_list.txt : it is a symbolic link"},
         {"PID file of another program", {{"pid of this test", ""}}, {"start"}, 0, {audit + all, report + all, base + all, migrated},
          "The PID file names pid " + std::to_string(getpid()) + ", which now runs cli_tests, not qorolapmigrate: a stale file, removed"},
+        {"PID file of this very run, its number handed back after a reboot", {{"own pid", ""}}, {"start"}, 0,
+         {audit + all, report + all, base + all, migrated}},
         {"another account's exporter file", {{"foreign", "/tmp/qorolapmigrate-mongoexport-1.yaml"}}, {"start"}, 0,
          {audit + all, report + all, base + all, migrated}, "qorolapmigrate-mongoexport-1.yaml as it is : it belongs to another account"},
         {"another account's file at the ledger's", {{"foreign", "/var/run/qor/qorolapmigrate.children.new"}}, {"start"}, 1,
@@ -257,7 +259,9 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         ASSERT_TRUE(foreign.empty() || chown(foreign.c_str(), 65534, 65534) == 0);
         std::vector<std::string> args = fault.args;
         args.insert(args.begin() + 1, {"-f", list});
-        const Result run = box.run(args);
+        std::string line = "echo $$ >" + box.path("/var/run/qor/qorolapmigrate.pid").string() + "; exec \"$0\"";
+        for (const std::string& arg : args) line += " " + arg;
+        const Result run = fault.env.count("own pid") ? box.shell(line) : box.run(args);
         EXPECT_EQ(run.status, fault.status) << run.out << run.err;
         EXPECT_EQ(run.summary(), fault.summary) << run.out;
         if (!fault.why.empty()) EXPECT_NE(run.out.find(fault.why), std::string::npos) << run.out;
