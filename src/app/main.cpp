@@ -7,15 +7,17 @@
 #include "app/options.h"
 #include "app/run_driver.h"
 #include "app/settings.h"
+#include "exec/child_groups.h"
 
 namespace {
 // Any local account can read a process's arguments for as long as it runs,
 // so a password typed with -np or -cp is overwritten in place once it has
-// been copied, as clickhouse-client does with its own --password.
-void hidePasswordArguments(int argc, char** argv) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "-np") != 0 && std::strcmp(argv[i], "-cp") != 0) continue;
-        char* value = argv[++i];
+// been copied, as clickhouse-client does with its own --password. The places
+// are those the scan took the values from: a value left out before them
+// shifts what the option takes, and the masking with it.
+void hidePasswordArguments(char** argv, const std::vector<std::size_t>& positions) {
+    for (const std::size_t position : positions) {
+        char* value = argv[position + 1];
         const std::size_t length = std::strlen(value);
         std::memset(value, 0, length);
         std::memset(value, '*', std::min<std::size_t>(length, 3));
@@ -24,11 +26,12 @@ void hidePasswordArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ignoreClosedReaders();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    hidePasswordArguments(argc, argv);
     // Asking what the tool is must work on any host, so it is answered
     // before the server's configuration is looked for.
     const CommandLine commandLine = scanArguments(arguments);
+    hidePasswordArguments(argv, commandLine.passwordPositions);
     if (commandLine.help) {
         writeHelp();
         return 0;

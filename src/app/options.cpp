@@ -64,6 +64,8 @@ CommandLine scanArguments(const std::vector<std::string>& arguments) {
             if (i + 1 < arguments.size()) {
                 commandLine.*member = arguments[i + 1];
                 ++i;
+                if (member == &CommandLine::nosqlPasswd || member == &CommandLine::olapPassword)
+                    commandLine.passwordPositions.push_back(i);
             }
             break;
         }
@@ -199,22 +201,16 @@ void writeHelp() {
         << "  repair  move exactly what ClickHouse lacks of the selected collections; nothing\n"
         << "          is deleted\n"
         << "  check   size the listed collections and judge the ClickHouse disk capacity\n"
-        << "  drop    drop the collections of the list file given with -f, after one confirmation\n"
-        << "\n"
-        << "Status 0 of start, retry and repair: every MongoDB document of each selected collection's\n"
-        << "span (its oldest to its newest document, or the days of -s/-e) is in the completed table\n"
-        << "exactly once. Rows of documents MongoDB let go are history and kept (a retry clears them\n"
-        << "inside MongoDB's span, repair keeps them, drop is not marked by them); a row held twice\n"
-        << "fails the collection: run retry -t. Each side sums the span up along its own index: one\n"
-        << "mongosh aggregation over the _id bounds and one ClickHouse query over the oids, and where\n"
-        << "they differ one call of each per level of pieces, down to pieces of 10,000 compared id\n"
-        << "by id.\n"
+        << "  drop    drop the collections of the list file given with -f, after one confirmation;\n"
+        << "          holds the run lock like start, compares each collection again right\n"
+        << "          before its drop and keeps one that is no longer whole\n"
         << "\n"
         << "Options:\n"
         << "  -s <YYYY-MM-DD>  first day of the range to migrate (with -e; default: none)\n"
         << "  -e <YYYY-MM-DD>  last day of the range to migrate (with -s; default: none)\n"
         << "  -p <product>     only the collections of this product-module key (default: all)\n"
-        << "  -t <table>       only this collection; required by retry (default: all)\n"
+        << "  -t <table>       only this collection; required by retry (default: all). Names\n"
+        << "                   of ASCII letters, digits and _ only; any other is refused\n"
         << "  -i <hours>       report window length in hours (default: 24)\n"
         << "  -f <file>        list file that replaces the built-in catalogue; required by drop\n"
         << "                   (default: none)\n"
@@ -237,7 +233,24 @@ void writeHelp() {
         << "  -cp <password>   ClickHouse password (default: qorolap.password of "
            "qorolap.properties)\n"
         << "  --dry-run        start/retry/repair: read and decide as usual, but only show each\n"
-        << "                   write (passwords as ***) instead of running it\n"
+        << "                   write (passwords as ***) instead of running it; the summary says\n"
+        << "                   what a run would do (would migrate, would repair N)\n"
         << "  -h, --help       this text\n"
-        << "  --version        the tool's version\n";
+        << "  --version        the tool's version\n"
+        << "\n"
+        << "Exit status:\n"
+        << "  0    start/retry/repair: every MongoDB document of each selected collection's span\n"
+        << "       (its oldest to its newest document, or the days of -s/-e) is in the completed\n"
+        << "       table exactly once (or it holds none); check: everything sized; drop: the list\n"
+        << "       dropped as confirmed, or the answer no\n"
+        << "  1    anything else: a refusal, another run holding the lock, a failure, a\n"
+        << "       collection not whole (in a dry run: one it would migrate, clear or repair);\n"
+        << "       drop: a count unreadable, a drop failed, a collection kept for its mark\n"
+        << "  130, 143, 129  stopped by SIGINT, SIGTERM or SIGHUP\n"
+        << "\n"
+        << "Rows of documents MongoDB let go are history and kept (a retry clears them inside\n"
+        << "MongoDB's span, repair keeps them, drop is not marked by them); a row held twice fails\n"
+        << "the collection: run retry -t. Each side sums a span up along its own index: one mongosh\n"
+        << "aggregation over the _id bounds and one ClickHouse query over the oids, and where they\n"
+        << "differ one call of each per level of pieces, down to pieces of 10,000 compared id by id.\n";
 }

@@ -30,6 +30,9 @@ struct CommandLine {
     std::string olapUser;
     std::string olapPassword;
     bool dryRun = false;
+    // Where in the arguments the values taken as -np and -cp stand: the
+    // places to overwrite, as the scan read them and no other way.
+    std::vector<std::size_t> passwordPositions;
     // Asked anywhere on the line, not as an option's value: answered instead
     // of running anything, so "start --help" never starts a migration.
     bool help = false;

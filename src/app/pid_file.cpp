@@ -1,13 +1,13 @@
 #include "app/pid_file.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <string>
 
 #include "util/log.h"
@@ -43,14 +43,22 @@ EarlierRun findEarlierRun() {
     const PidDirectoryLock turn;
     EarlierRun earlier;
     std::ifstream file(pidFilePath());
-    long long pid = 0;
-    const bool readPid = file.is_open() && file >> pid;
+    long long number = 0;
+    const bool readPid = file.is_open() && file >> number;
     file.close();
-    // Signal 0 to a pid of 0 or below would probe a whole process group, so
-    // such a file counts as stale like any other that names no process.
-    earlier.alive = readPid && pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0;
+    const pid_t pid =
+        readPid && number > 0 && number <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(number) : 0;
+    // After a reboot or a long uptime the number of a run killed outright
+    // may belong to any program, this very run included; only another run
+    // of this tool keeps others out.
+    const std::string tool = processName(getpid());
+    earlier.alive = pid != getpid() && processRunsProgram(pid, tool);
     if (!earlier.alive) earlier.child = stillRunningChild(childLedgerPath());
-    if (!earlier.alive && !earlier.child) removePidFile();
+    if (earlier.alive || earlier.child) return earlier;
+    if (const std::string other = processName(pid); !other.empty() && pid != getpid())
+        LOG_AS("main", "The PID file names pid ", pid, ", which now runs ", other, ", not ", tool,
+               ": a stale file, removed");
+    removePidFile();
     return earlier;
 }
 

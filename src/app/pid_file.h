@@ -6,10 +6,12 @@
 
 #include "exec/child_groups.h"
 
-// What stands in the way of a new run: a live run, or a program that an
-// earlier run started and that still runs (a run killed outright leaves its
-// children running). With neither, a PID file naming a process that is gone,
-// or holding no number at all, is stale and removed with its ledger.
+// What stands in the way of a new run: a live run of this tool, or a program
+// that an earlier run started and that still runs (a run killed outright
+// leaves its children running). With neither, a PID file naming a process
+// that is gone or runs another program (its number taken again), or holding
+// no number at all, is stale and removed with its ledger; a line names the
+// other program.
 struct EarlierRun {
     bool alive = false;
     std::optional<LedgerChild> child;

@@ -34,6 +34,20 @@ bool claimSingleInstance() {
     return true;
 }
 
+// The PID file, once the way is free; "taken" by a run that started at the same moment.
+bool writeOwnPidFile() {
+    switch (writePidFile()) {
+        case PidFileWrite::written:
+            return true;
+        case PidFileWrite::taken:
+            std::cerr << "already running !!" << std::endl;
+            return false;
+        case PidFileWrite::failed:
+            break;
+    }
+    return false;
+}
+
 std::string joinNames(const std::vector<std::string>& names) {
     std::string joined;
     for (const std::string& name : names) {
@@ -102,8 +116,10 @@ int migrate(OlapMigrator& run) {
     const std::vector<std::string> failures = run.report.failures();
     if (failures.empty()) return 0;
     // A collection that could not be moved must not look like a clean run to
-    // whoever scripted it.
-    LOG_AS("main", "Migration finished with failures : ", joinNames(failures));
+    // whoever scripted it, nor one a dry run would move like a whole one.
+    LOG_AS("main", run.parameters.dryRun ? "Dry run finished, not whole or failed : "
+                                         : "Migration finished with failures : ",
+           joinNames(failures));
     return 1;
 }
 }  // namespace
@@ -122,15 +138,7 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
     writeBanner(invocation, settings);
     if (invocation.dryRun)
         LOG_AS("main", "[DRY-RUN] Nothing is written: each write is shown instead of run");
-    switch (writePidFile()) {
-        case PidFileWrite::written:
-            break;
-        case PidFileWrite::taken:
-            std::cerr << "already running !!" << std::endl;
-            return 1;
-        case PidFileWrite::failed:
-            return 1;
-    }
+    if (!writeOwnPidFile()) return 1;
 
     superviseChildren(childLedgerPath());
     removeLeftoverExportConfigs();
@@ -163,16 +171,24 @@ int runDrop(const Invocation& invocation, const ConnectionSettings& settings) {
     const std::string& listFile = invocation.parameters.listFile;
     if (listFile.empty()) {
         LOG_AS("main", "Please specify the file with the \"-f\" option");
-        return 0;
+        return 1;
     }
     if (listFile.find("drop") == std::string::npos) {
         LOG_AS("main", "Please check the file name \"drop\" is not included  ex) drop_list.txt");
-        return 0;
+        return 1;
     }
+    // A retry that clears a collection while the operator reads the list, or
+    // before the answer comes, would be followed by a drop of its only copy.
+    if (!claimSingleInstance() || !writeOwnPidFile()) return 1;
+    // Ctrl-C at the question ends the wait for the answer, and the PID file
+    // goes with the drop.
+    superviseChildren(childLedgerPath(), true);
     ProductCatalogue catalogue;
-    if (!setMigrationList(listFile, catalogue)) return 1;
-    const bool dropped =
+    const bool asked =
+        setMigrationList(listFile, catalogue) &&
         dropCollections(catalogue, {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},
                         {settings.olapIp, settings.olapUser, settings.olapPassword});
-    return dropped ? 0 : 1;
+    removePidFile();
+    if (const int signal = stopSignal(); signal != 0) return 128 + signal;
+    return asked ? 0 : 1;
 }

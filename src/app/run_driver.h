@@ -10,5 +10,6 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings);
 // "check": sizes and the capacity verdict.
 int runCheck(const Invocation& invocation, const ConnectionSettings& settings);
 
-// "drop": the listed collections, after one confirmation.
+// "drop": the listed collections, after one confirmation, holding the same
+// one-run lock as a migration from the list to the last drop.
 int runDrop(const Invocation& invocation, const ConnectionSettings& settings);

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "exec/private_file.h"
 #include "util/log.h"
 
 namespace {
@@ -50,7 +51,7 @@ bool writeLedger() {
         if (const pid_t id = runningGroups[slot].load(); id > 0)
             text += std::to_string(id) + " " + runningPrograms[slot] + "\n";
     const std::string next = ledger + ".new";
-    const int fd = open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = createWorkFile(next);
     if (fd < 0) return false;
     const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     return close(fd) == 0 && written && rename(next.c_str(), ledger.c_str()) == 0;
@@ -63,9 +64,9 @@ std::string firstLine(const std::filesystem::path& file) {
     return line;
 }
 
-// Whether `process` is a live member of `group` running `program`: by its
-// name, which the kernel cuts to 15 characters, or by the script an
-// interpreter runs. A zombie keeps its name but runs nothing any more.
+// Whether `process` is a live member of `group` (0: of any group) running
+// `program`: by its name, which the kernel cuts to 15 characters, or by the
+// script an interpreter runs. A zombie keeps its name but runs nothing any more.
 bool runsProgram(const std::filesystem::path& process, pid_t group, const std::string& program) {
     const std::string stat = firstLine(process / "stat");
     const std::size_t nameEnd = stat.rfind(')');
@@ -74,7 +75,8 @@ bool runsProgram(const std::filesystem::path& process, pid_t group, const std::s
     std::string state;
     pid_t parent = 0;
     pid_t processGroup = 0;
-    if (!(fields >> state >> parent >> processGroup) || processGroup != group || state == "Z")
+    if (!(fields >> state >> parent >> processGroup) || (group != 0 && processGroup != group) ||
+        state == "Z")
         return false;
     if (firstLine(process / "comm") == program.substr(0, 15)) return true;
     std::ifstream cmdline(process / "cmdline");
@@ -85,18 +87,20 @@ bool runsProgram(const std::filesystem::path& process, pid_t group, const std::s
 }
 }  // namespace
 
-void superviseChildren(std::string ledgerPath) {
+void superviseChildren(std::string ledgerPath, bool interruptWaits) {
     ledger = std::move(ledgerPath);
     for (std::size_t index = 0; index < stopSignals.size(); ++index) {
         struct sigaction action {};
         sigaction(stopSignals[index], nullptr, &action);
         if (action.sa_handler == SIG_IGN) continue;
         action.sa_handler = onStopSignal;
-        action.sa_flags = SA_RESTART;
+        action.sa_flags = interruptWaits ? 0 : SA_RESTART;
         sigemptyset(&action.sa_mask);
         caught[index] = sigaction(stopSignals[index], &action, nullptr) == 0;
     }
 }
+
+void ignoreClosedReaders() { signal(SIGPIPE, SIG_IGN); }
 
 int stopSignal() { return recordedSignal.load(); }
 
@@ -147,6 +151,12 @@ std::optional<LedgerChild> stillRunningChild(const std::string& ledgerPath) {
     return std::nullopt;
 }
 
+bool processRunsProgram(pid_t pid, const std::string& program) {
+    return pid > 0 && runsProgram("/proc/" + std::to_string(pid), 0, program);
+}
+
+std::string processName(pid_t pid) { return firstLine("/proc/" + std::to_string(pid) + "/comm"); }
+
 ChildStart::ChildStart(std::string_view program) : program_(program) {
     const sigset_t held = stopSignalSet();
     sigprocmask(SIG_BLOCK, &held, &previous_);
@@ -162,6 +172,8 @@ ChildStart::~ChildStart() {
 void ChildStart::enterInChild() const {
     for (std::size_t index = 0; index < stopSignals.size(); ++index)
         if (caught[index]) signal(stopSignals[index], SIG_DFL);
+    // An ignored signal stays ignored across exec, and the shell cannot undo it.
+    signal(SIGPIPE, SIG_DFL);
     sigprocmask(SIG_SETMASK, &previous_, nullptr);
     if (ledger.empty()) return;
     setpgid(0, 0);

@@ -16,8 +16,15 @@
 
 // From here on SIGINT, SIGTERM and SIGHUP stop the run (a signal the tool was
 // started with ignored, as under nohup, stays ignored) and each child gets a
-// process group of its own, named in the ledger at `ledgerPath`.
-void superviseChildren(std::string ledgerPath);
+// process group of its own, named in the ledger at `ledgerPath`. With
+// `interruptWaits` a stop signal also ends a wait for input, as for an
+// operator's answer, which would otherwise go on after the signal.
+void superviseChildren(std::string ledgerPath, bool interruptWaits = false);
+
+// A reader that went away (`start | head`, a closed terminal) must not end
+// the run: what the tool cannot write is dropped. Its children get the
+// default back, so that an exporter whose loader died still dies with it.
+void ignoreClosedReaders();
 
 // The signal that stopped the run; 0 while none did.
 int stopSignal();
@@ -33,6 +40,14 @@ struct LedgerChild {
 
 // A program named in the ledger at `ledgerPath` that still runs in its group.
 std::optional<LedgerChild> stillRunningChild(const std::string& ledgerPath);
+
+// Whether process `pid` lives and runs `program`, judged as the ledger's
+// programs are, in whatever group it runs.
+bool processRunsProgram(pid_t pid, const std::string& program);
+
+// The name the kernel keeps for process `pid` (cut to 15 characters);
+// empty when there is no such process.
+std::string processName(pid_t pid);
 
 // The start of one child, from the check that the run was not stopped to
 // the child's place in its group and in the ledger; stop signals wait until

@@ -1,5 +1,7 @@
 #include "exec/host.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +48,18 @@ std::vector<std::string> environmentOf(const ShellCommand& command) {
     return entries;
 }
 
+// In the child: a standard stream of the tool whose reader went away (the
+// pipe's other end is closed) becomes /dev/null, so that the child's output
+// is dropped as the tool's is, instead of ending the child with SIGPIPE.
+void dropOutputWithoutReader(int stream) {
+    pollfd probe{stream, 0, 0};
+    if (poll(&probe, 1, 0) != 1 || (probe.revents & POLLERR) == 0) return;
+    const int nothing = open("/dev/null", O_WRONLY);
+    if (nothing == -1) return;
+    dup2(nothing, stream);
+    close(nothing);
+}
+
 // Starts `/bin/sh -c text` with `input` and `output` (when not -1) as its
 // standard input and output; every other end of `closeInChild` is closed in
 // the child, so a reader sees end of data as soon as the writer is gone.
@@ -66,6 +80,8 @@ pid_t startShell(const ShellCommand& command, int input, int output,
     if (input != -1 && dup2(input, STDIN_FILENO) == -1) _exit(127);
     if (output != -1 && dup2(output, STDOUT_FILENO) == -1) _exit(127);
     for (int end : closeInChild) close(end);
+    if (output == -1) dropOutputWithoutReader(STDOUT_FILENO);
+    dropOutputWithoutReader(STDERR_FILENO);
     execle("/bin/sh", "sh", "-c", command.text.c_str(), static_cast<char*>(nullptr), envp.data());
     _exit(127);
 }

@@ -11,15 +11,21 @@
 
 namespace {
 constexpr std::string_view exportConfigPrefix = "qorolapmigrate-mongoexport-";
+
+// Why a file found in the work folder is not the tool's own to replace or
+// remove; nullptr for a regular file of this account.
+const char* foreignFile(const struct stat& found) {
+    return S_ISLNK(found.st_mode)      ? "it is a symbolic link"
+           : found.st_uid != geteuid() ? "it belongs to another account"
+           : !S_ISREG(found.st_mode)   ? "it is not a regular file"
+                                       : nullptr;
+}
 }  // namespace
 
 int createWorkFile(const std::string& path, int access) {
     struct stat found {};
     if (lstat(path.c_str(), &found) == 0) {
-        const char* refusal = S_ISLNK(found.st_mode)      ? "it is a symbolic link"
-                              : found.st_uid != geteuid() ? "it belongs to another account"
-                              : !S_ISREG(found.st_mode)   ? "it is not a regular file"
-                                                          : nullptr;
+        const char* refusal = foreignFile(found);
         if (refusal != nullptr) {
             LOG("Cannot write the work file ", path, " : ", refusal);
             return -1;
@@ -58,7 +64,14 @@ void removeLeftoverExportConfigs() {
     for (const auto& entry :
          std::filesystem::directory_iterator(rootedPath(paths::workDirectory), ignored)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(exportConfigPrefix, 0) == 0 && entry.path().extension() == ".yaml")
-            std::filesystem::remove(entry.path(), ignored);
+        if (name.rfind(exportConfigPrefix, 0) != 0 || entry.path().extension() != ".yaml") continue;
+        // Another account may make a file of that name in the shared folder;
+        // it is theirs to remove, and a link is never followed.
+        struct stat found {};
+        if (lstat(entry.path().c_str(), &found) != 0) continue;
+        if (const char* refusal = foreignFile(found); refusal != nullptr)
+            LOG("Left the work file ", entry.path().string(), " as it is : ", refusal);
+        else
+            unlink(entry.path().c_str());
     }
 }

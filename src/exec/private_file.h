@@ -38,5 +38,7 @@ private:
 std::string exportConfigPath();
 
 // Removes the exporter configuration files a killed run left behind. Only
-// one migration runs at a time, so any found belong to no live export.
+// one migration runs at a time, so any found belong to no live export. Only
+// regular files of the tool's own account go; a link or another account's
+// file of such a name is left and named in a line.
 void removeLeftoverExportConfigs();

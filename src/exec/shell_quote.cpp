@@ -18,7 +18,7 @@ bool isPlainCharacter(char c) {
 }
 
 bool isCollectionNameCharacter(char c) {
-    return isAsciiAlphanumeric(c) || c == '_' || c == '.' || c == '-';
+    return isAsciiAlphanumeric(c) || c == '_';
 }
 
 // Inside single quotes the shell takes every byte literally except the

@@ -23,5 +23,7 @@ std::string insideSingleQuotes(std::string_view value);
 std::string insideDoubleQuotes(std::string_view value);
 
 // Collection names go into JavaScript and JSON where shell quoting cannot
-// help, so only A-Z a-z 0-9 _ . - are accepted (and not empty).
+// help, after the shell's `db.` and as unquoted ClickHouse identifiers,
+// which carry neither '.' nor '-': only A-Z a-z 0-9 _ are accepted (and not
+// empty).
 bool isAcceptableCollectionName(std::string_view name);

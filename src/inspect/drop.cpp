@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "exec/commands.h"
 #include "exec/runners.h"
@@ -39,6 +40,7 @@ void writeProgressLine(const std::string& text) {
 struct Comparison {
     std::optional<std::int64_t> completedRows;
     std::string mark;  // empty when every document is there once
+    bool readable = true;  // false when a side could not be read: the list cannot be judged
 };
 
 std::string notVerified(const std::string& why) { return "[NOT VERIFIED : " + why + "]"; }
@@ -53,12 +55,14 @@ Comparison compareWholeCollection(const std::string& name, const MongoLogin& mon
         compareSpan({mongo, clickhouse, name, completedTableName(name), {}}, everything, machine);
     const std::optional<std::int64_t> rows =
         compared.rows ? std::optional(compared.rows->count) : std::nullopt;
-    if (!rows) return {rows, notVerified("ClickHouse count unreadable (" + compared.why + ")")};
+    if (!rows) return {rows, notVerified("ClickHouse count unreadable (" + compared.why + ")"), false};
     if (*rows == 0) return {rows, "[NOT MIGRATED]"};
     if (!compared.findings)
-        return {rows, notVerified(compared.unreadableSide.empty()
-                                      ? compared.why
-                                      : compared.unreadableSide + " count unreadable (" + compared.why + ")")};
+        return {rows,
+                notVerified(compared.unreadableSide.empty()
+                                ? compared.why
+                                : compared.unreadableSide + " count unreadable (" + compared.why + ")"),
+                false};
     if (!compared.findings->whole()) return {rows, notVerified(describeFindings(*compared.findings))};
     return {rows, ""};
 }
@@ -70,6 +74,7 @@ std::string listedLine(const std::string& name, const Comparison& comparison) {
     if (!comparison.mark.empty()) line += " " + comparison.mark;
     return line;
 }
+
 }  // namespace
 
 bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
@@ -77,11 +82,13 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
                      const Host& machine) {
     std::map<std::string, Comparison> compared;
     bool anyMarked = false;
+    bool anyUnreadable = false;
     forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
         if (compared.count(name) != 0) return;
         const Comparison& comparison = compared[name] =
             compareWholeCollection(name, mongo, clickhouse, machine);
         anyMarked = anyMarked || !comparison.mark.empty();
+        anyUnreadable = anyUnreadable || !comparison.readable;
     });
 
     writeReportLine(separator);
@@ -108,22 +115,38 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
     }
     std::cout << std::flush;
     const std::string word = readAnswerWord(answer);
-    if (anyMarked && word == "yes")
+    bool asked = !anyUnreadable;
+    if (anyMarked && word == "yes") {
         writeReportLine(
             "Nothing dropped: collections marked [NOT MIGRATED] or [NOT VERIFIED] need the answer force");
-    bool allDropped = true;
+        asked = false;
+    }
     if (word == confirmation) {
+        std::set<std::string> handled;
         forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
+            if (!handled.insert(name).second) return;
             if (!isAcceptableCollectionName(name)) {
-                LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ . - are accepted");
-                allDropped = false;
+                LOG("Refused collection name \"", name, "\": only A-Z a-z 0-9 _ are accepted");
+                asked = false;
                 return;
+            }
+            // The answer may come hours after the list: a collection shown
+            // whole then is compared again, and kept when it is not any more.
+            // One shown marked was dropped knowingly with "force".
+            if (compared.at(name).mark.empty()) {
+                const Comparison now = compareWholeCollection(name, mongo, clickhouse, machine);
+                if (!now.mark.empty()) {
+                    writeProgressLine(name + " collection not dropped, changed since the list : " + now.mark);
+                    writeReportLine("");
+                    asked = false;
+                    return;
+                }
             }
             writeProgressLine(name + " collection drop start ");
             const CommandOutput dropped = executeCommand(dropCollectionCommand(mongo, name), machine);
             if (dropped.failed()) {
                 writeProgressLine(name + " collection drop failed (" + dropped.failure() + ")");
-                allDropped = false;
+                asked = false;
             } else {
                 writeProgressLine(name + " collection drop end ");
             }
@@ -131,5 +154,5 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
         });
     }
     writeReportLine(separator);
-    return allDropped;
+    return asked;
 }

@@ -12,8 +12,12 @@
 
 // `answer` is the operator's terminal (a stream in tests). Collections with
 // nothing in ClickHouse, or not known to be wholly there, are marked, and
-// then a deliberate "force" is needed.
-// False when a drop failed (the rest of the list is still dropped).
+// then a deliberate "force" is needed. Right before it is dropped, a
+// collection listed without a mark is compared again and kept when it has
+// one now. True when the list was dropped as confirmed or the operator
+// declined; false when a count could not be read, a drop failed (the rest
+// of the list is still dropped), a collection was kept for a mark, or "yes"
+// met a marked list.
 bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
                      const ClickHouseLogin& clickhouse, std::istream& answer = std::cin,
                      const Host& machine = realHost());

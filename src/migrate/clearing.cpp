@@ -9,6 +9,7 @@ bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind, co
     const auto statement = [&run](const std::string& sql) {
         return executeClickHouseCommand(run.clickhouse, sql, run.host);
     };
+    // No delete has been sent yet, whatever became of the mark.
     const CallStatus marked = statement(retryMarkSql(kind.completedTable));
     if (marked.failed()) {
         LOG(kind.name, " table data could not be deleted (", marked.failure(), "), nothing was cleared");
@@ -17,9 +18,11 @@ bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind, co
     const CallStatus target =
         statement(deleteRangeSql(kind.olapName, kind.clearingTimeExpression, clearing.fromTime, clearing.toTime));
     if (target.failed()) {
-        LOG(kind.name, " table data could not be deleted (", target.failure(), "), nothing was cleared");
-        // Both tables are as they were; a mark that stays only asks for a retry.
-        statement(retryUnmarkSql(kind.completedTable));
+        // A client that gave up waiting says nothing of the server, which may
+        // have deleted the rows all the same: the mark stays, so that no run
+        // verifies a target that may have lost them.
+        LOG(kind.name, " table data delete failed (", target.failure(), "), its outcome is unknown: ",
+            kind.completedTable, " stays marked, run retry -t ", kind.name, " again");
         return false;
     }
     const CallStatus completed = statement(deleteCompletedSql(kind.completedTable, clearing.completed));

@@ -11,5 +11,6 @@
 // second time. While it clears, the completed table is marked: one that
 // records rows the target lost is counted by no later run until a retry
 // ends well. False, with a line naming what was and was not cleared, when a
-// statement failed.
+// statement failed; a failed client leaves the outcome of its statement
+// unknown, so only a failed mark may say that nothing was cleared.
 bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind, const Clearing& clearing);

@@ -86,13 +86,31 @@ Outcome carryOut(const OlapMigrator& run, const CollectionKind& kind, const Plan
     return verified(run, kind, plan, record);
 }
 
+// A dry run moves nothing, so a collection it would move, clear or repair is
+// still not whole in ClickHouse: its summary says what a run would do, and
+// the dry run ends as that run would have to begin.
+Outcome rehearsed(Outcome outcome, CollectionRecord& record) {
+    if (outcome != Outcome::repaired) record.repaired.reset();
+    switch (outcome) {
+        case Outcome::migrated:
+            return Outcome::wouldMigrate;
+        case Outcome::migratedAfterClearing:
+            return Outcome::wouldMigrateAfterClearing;
+        case Outcome::repaired:
+            return Outcome::wouldRepair;
+        default:
+            return outcome;
+    }
+}
+
 Outcome migrateCollection(const OlapMigrator& run, const CollectionKind& kind,
                           CollectionRecord& record) {
     if (!diskUsageExceedCheck(run.parameters.diskLimit, run.host)) return Outcome::stopped;
     const StateReading reading = readCollectionState(run, kind);
     if (!reading.state) return reading.outcome;
     const Plan plan = decide(kind, reading.state->span, reading.state->edges, run.parameters);
-    return carryOut(run, kind, plan, record);
+    const Outcome outcome = carryOut(run, kind, plan, record);
+    return run.parameters.dryRun ? rehearsed(outcome, record) : outcome;
 }
 
 // A report collection may hold text where the target expects numbers until
@@ -117,8 +135,7 @@ void migratePass(OlapMigrator& run, bool reportPass) {
         // cannot protect anything, so it is checked before any command.
         if (!isAcceptableCollectionName(name)) {
             LOG_AS(kind.loggedAs, name,
-                   " collection name is not accepted (letters, digits, '_', '.' and '-' only), "
-                   "skipped");
+                   " collection name is not accepted (letters, digits and '_' only), skipped");
             record.outcome = Outcome::refusedName;
             run.report.record(std::move(record));
             return;

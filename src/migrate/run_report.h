@@ -20,6 +20,10 @@ enum class Outcome {
     refusedName,
     stopped,  // the run ended at this collection (disk limit, unreadable time)
     interrupted,  // a signal stopped the run while this collection was in hand
+    // What a dry run found it would do: the collection is not whole in ClickHouse.
+    wouldMigrate,
+    wouldMigrateAfterClearing,
+    wouldRepair,
 };
 
 struct CollectionRecord {
@@ -68,7 +72,8 @@ public:
     static bool isFailure(Outcome outcome) {
         return outcome == Outcome::failed || outcome == Outcome::incomplete ||
                outcome == Outcome::refusedName || outcome == Outcome::stopped ||
-               outcome == Outcome::interrupted;
+               outcome == Outcome::interrupted || outcome == Outcome::wouldMigrate ||
+               outcome == Outcome::wouldMigrateAfterClearing || outcome == Outcome::wouldRepair;
     }
 
     static constexpr const char* handoffName = "Snowflake ID hand-off";

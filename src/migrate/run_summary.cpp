@@ -8,15 +8,17 @@ constexpr std::array allOutcomes = {
     Outcome::migrated, Outcome::migratedAfterClearing, Outcome::repaired,
     Outcome::complete, Outcome::skippedOverlap,        Outcome::incomplete,
     Outcome::empty,    Outcome::failed,                Outcome::refusedName,
-    Outcome::stopped,  Outcome::interrupted,
+    Outcome::stopped,  Outcome::interrupted,           Outcome::wouldMigrate,
+    Outcome::wouldMigrateAfterClearing,                Outcome::wouldRepair,
 };
 
 std::string collectionLine(const CollectionRecord& record) {
     std::string line = "Summary : " + record.name + " : ";
     line += outcomeText(record.outcome);
-    if (record.repaired)
-        line += (record.outcome == Outcome::repaired ? " " : ", repaired ") +
-                std::to_string(*record.repaired);
+    if (record.repaired) {
+        const bool named = record.outcome == Outcome::repaired || record.outcome == Outcome::wouldRepair;
+        line += (named ? " " : ", repaired ") + std::to_string(*record.repaired);
+    }
     if (record.twice) line += ", " + std::to_string(*record.twice) + " rows twice, run retry -t " + record.name;
     else if (record.outcome == Outcome::incomplete) line += ", run repair -t " + record.name;
     if (record.verified) line += ", verified " + std::to_string(*record.verified);
@@ -65,6 +67,12 @@ std::string_view outcomeText(Outcome outcome) {
             return "run stopped";
         case Outcome::interrupted:
             return "interrupted";
+        case Outcome::wouldMigrate:
+            return "would migrate";
+        case Outcome::wouldMigrateAfterClearing:
+            return "would migrate after clearing";
+        case Outcome::wouldRepair:
+            return "would repair";
     }
     return "failed";
 }

@@ -1,10 +1,15 @@
 // What the operator hands the tool: command lines, list files, configuration
 // files, answers; refused cleanly, never run as shell text, never echoed.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <sstream>
+#include <thread>
 
 #include "rig.h"
 
@@ -25,16 +30,12 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         {{"retry"}, "Please specify one table with the \"-t\" option"},
         {{"retry", "-t", "tb_audit_lgo"}, "tb_audit_lgo is not in the collection list"},
         {{"migrate"}, "Please check the command you entered !!"},
-        {{"start", "alive"}, "already running !!"},
+        {{"drop"}, "Please specify the file with the \"-f\" option"},
+        {{"drop", "-f", "/root/list.txt"}, "Please check the file name \"drop\" is not included"},
     };
     for (const auto& refusal : refusals) {
         Sandbox box;
-        std::vector<std::string> args = refusal.args;
-        if (args.back() == "alive") {
-            args.pop_back();
-            box.write("var/run/qor/qorolapmigrate.pid", std::to_string(getpid()));
-        }
-        const Result run = box.run(args);
+        const Result run = box.run(refusal.args);
         EXPECT_EQ(run.status, 1) << refusal.why;
         EXPECT_NE((run.err + run.out).find(refusal.why), std::string::npos) << run.out << run.err;
         EXPECT_TRUE(box.calls("mongosh").empty() && box.calls("clickhouse-client").empty()) << refusal.why;
@@ -52,12 +53,13 @@ TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothing
     Sandbox box(logins);
     for (const char* name : {"tb_audit_log", "tb_report_data", "tb_base_report_data"})
         box.collection(name, spread(daysAgo(3), daysAgo(1), 60));
-    const std::string names = "tb_a'b\ntb_$(touch " + marker + ")\ntb_`touch " + marker + "`\ntb_x;touch " + marker + "\n";
+    const std::string names = "tb_a'b\ntb_$(touch " + marker + ")\ntb_`touch " + marker + "`\ntb_x;touch " + marker +
+                              "\ntb_audit-log\ntb_audit_log.x\n";
     const std::string list = "[qor]\ntb_audit_log\n" + names + "[report]\ntb_report_data\ntb_base_report_data\n";
     const Result run =
         box.run({"start", "-f", box.write("lists/list.txt", list), "-np", logins.mongo, "-cp", logins.clickhouse});
     EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(run.summaryLine(-1), "Summary total : 7 collections, 3 migrated, 4 refused name");
+    EXPECT_EQ(run.summaryLine(-1), "Summary total : 9 collections, 3 migrated, 6 refused name");
     for (const char* name : {"mig_tb_audit_log_completed", "mig_tb_report_data_completed", "mig_tb_base_report_data_completed"})
         EXPECT_EQ(Engines::get().count(name), 60) << name;
     EXPECT_NE(Engines::get().postgres("SELECT last_snowflake_id FROM tb_olap_table"), "0");
@@ -73,10 +75,19 @@ TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothing
                 if (program == std::string("mongoexport")) {
                     EXPECT_EQ(call.info.at("config_mode"), "0600");
                 }
+                EXPECT_EQ(call.info.at("parent_sigpipe"), "default") << "an exporter must die with its loader";
             }
         }
     }
     EXPECT_FALSE(box.calls("mongoexport").empty());
+    // An option whose value was left out takes the next option as its value; the one after takes the password.
+    const std::size_t calls = box.calls("mongosh").size() + box.calls("clickhouse-client").size();
+    for (const std::string left : {"-nu", "-ni"}) {
+        box.run({"start", "-t", "tb_audit_log", left, left == "-nu" ? "-np" : "-cp", left == "-nu" ? "-cp" : "-np", "SECRET"});
+        for (const char* program : {"mongosh", "clickhouse-client"})
+            for (const Call& call : box.calls(program)) EXPECT_EQ(call.info.at("grandparent").find("SECRET"), std::string::npos);
+    }
+    EXPECT_GT(box.calls("mongosh").size() + box.calls("clickhouse-client").size(), calls);
 }
 
 // A drop compares whole collections: 10 documents the completed table lost,
@@ -124,13 +135,18 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
     Engines::get().clickhouse("DELETE FROM mig_tb_service_log_completed WHERE oid = (SELECT max(oid) FROM mig_tb_service_log_completed)");
     box.letGo("tb_lus_status", 1);
     Engines::get().clickhouse("DELETE FROM mig_tb_lus_status_completed WHERE oid = (SELECT max(oid) FROM mig_tb_lus_status_completed)");
+    const std::string audit = "tb_audit_log  (completed rows : 290) [NOT VERIFIED : MongoDB 300, ClickHouse 290, 10 missing]",
+                      unread = "tb_backup_log  (completed rows : 30) [NOT VERIFIED : MongoDB count unreadable (mongosh exit 1)]";
     const struct { std::string list, password, answer, line; bool dropped; int status; } drops[] = {
-        {"tb_audit_log", "mongopass", "yes", "tb_audit_log  (completed rows : 290) [NOT VERIFIED : MongoDB 300, ClickHouse 290, 10 missing]", false, 0},
-        {"tb_service_log", "mongopass", "yes", "tb_service_log  (completed rows : 20) [NOT VERIFIED : MongoDB 20, ClickHouse 20, 1 missing, 1 twice]", false, 0},
-        {"tb_lus_status", "mongopass", "yes", "tb_lus_status  (completed rows : 19) [NOT VERIFIED : MongoDB 19, ClickHouse 19, 1 missing]", false, 0},
-        {"tb_backup_log", "other", "force", "tb_backup_log  (completed rows : 30) [NOT VERIFIED : MongoDB count unreadable (mongosh exit 1)]", false, 1},
-        {"tb_base_report_data", "mongopass", "yes", "tb_base_report_data  (completed rows : 2) [NOT VERIFIED : MongoDB 3, ClickHouse 2, 1 missing]", false, 0},
-        {"tb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", true, 0},
+        {"tb_audit_log", "mongopass", "yes", audit, false, 1},
+        {"tb_audit_log", "mongopass", "no", audit, false, 0},
+        {"tb_audit_log\ntb_backup_log", "mongopass", "yes", audit, false, 1},
+        {"tb_service_log", "mongopass", "yes", "tb_service_log  (completed rows : 20) [NOT VERIFIED : MongoDB 20, ClickHouse 20, 1 missing, 1 twice]", false, 1},
+        {"tb_lus_status", "mongopass", "yes", "tb_lus_status  (completed rows : 19) [NOT VERIFIED : MongoDB 19, ClickHouse 19, 1 missing]", false, 1},
+        {"tb_backup_log", "other", "no", unread, false, 1},
+        {"tb_backup_log", "other", "force", unread, false, 1},
+        {"tb_base_report_data", "mongopass", "yes", "tb_base_report_data  (completed rows : 2) [NOT VERIFIED : MongoDB 3, ClickHouse 2, 1 missing]", false, 1},
+        {"tb_backup_log\ntb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", true, 0},
         {"tb_engine_update_log\ntb_audit_log\ntb_base_report_data", "mongopass", "force", "tb_engine_update_log  (completed rows : 0) [NOT MIGRATED]", true, 0},
     };
     for (const auto& drop : drops) {
@@ -141,6 +157,47 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
         std::istringstream names(drop.list);
         for (std::string name; std::getline(names, name);)
             EXPECT_NE(std::filesystem::exists(box.path("/tevfs/nosql/" + name + ".jsonl")), drop.dropped) << name << run.out;
+    }
+}
+
+// While a drop waits for its answer it holds the one-run lock, a Ctrl-C there
+// ends it, and a collection listed whole is compared again before it goes.
+TEST(Inspection, ADropHoldsTheRunLockAndComparesAgainBeforeEachDrop) {
+    Sandbox box;
+    const std::string list = "[qor]\ntb_audit_log\ntb_backup_log\n";
+    for (const char* name : {"tb_audit_log", "tb_backup_log"}) box.collection(name, spread(daysAgo(3), daysAgo(1), 40));
+    ASSERT_EQ(box.run({"start", "-f", box.write("lists/list.txt", list)}).status, 0);
+    const struct { std::string answer; int status; bool auditDropped; std::string why; } drops[] = {
+        {"", 130, false, ""},  // SIGINT at the question
+        {"yes\n", 1, true, "tb_backup_log collection not dropped, changed since the list : [NOT VERIFIED : MongoDB 40, ClickHouse 30, 10 missing]"},
+    };
+    for (const auto& d : drops) {
+        const std::string fifo = box.path("/.stdin");
+        std::filesystem::remove(fifo);
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        const pid_t drop = box.start({"drop", "-f", box.write("lists/drop_list.txt", list)});
+        const int answer = open(fifo.c_str(), O_WRONLY);  // once the drop holds the other end
+        std::filesystem::remove(fifo);
+        while (box.outputSoFar(drop).find("(yes/no) : ") == std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const Result retry = box.run({"retry", "-t", "tb_backup_log"});
+        EXPECT_EQ(retry.status, 1);
+        EXPECT_NE(retry.err.find("already running !!"), std::string::npos) << retry.out;
+        if (!d.answer.empty())  // rows lost while the question waits
+            Engines::get().clickhouse("DELETE FROM mig_tb_backup_log_completed WHERE oid IN "
+                                      "(SELECT oid FROM mig_tb_backup_log_completed ORDER BY oid LIMIT 10)");
+        ASSERT_EQ(write(answer, d.answer.data(), d.answer.size()), static_cast<ssize_t>(d.answer.size()));
+        siginfo_t ended{};
+        // Again and again: a signal just before the wait for the answer began is not the one that ends it.
+        while (d.status == 130 && kill(drop, SIGINT) == 0 && waitid(P_PID, drop, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               ended.si_pid == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const Result run = box.finish(drop);
+        close(answer);
+        EXPECT_EQ(run.status, d.status) << run.out << run.err;
+        EXPECT_NE(run.out.find(d.why), std::string::npos) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
+        EXPECT_NE(std::filesystem::exists(box.path("/tevfs/nosql/tb_audit_log.jsonl")), d.auditDropped);
+        EXPECT_TRUE(std::filesystem::exists(box.path("/tevfs/nosql/tb_backup_log.jsonl")));
     }
 }
 

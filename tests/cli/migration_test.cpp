@@ -10,6 +10,7 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "rig.h"
@@ -55,6 +56,12 @@ TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
     summary.push_back("Summary total : 4 collections, 4 migrated");
     EXPECT_EQ(first.summary(), summary);
     for (const std::string& name : kinds) expectMigrated(name, 120);
+    // Operators grep the export-and-load lines by the function that has always written them.
+    std::istringstream lines(first.out);
+    int moves = 0;
+    for (std::string line; std::getline(lines, line); moves += line.find(" table migration end") != std::string::npos)
+        EXPECT_TRUE(line.find(" table migration ") == std::string::npos || line.find("[LOG][executeMigrationCommand:") != std::string::npos) << line;
+    EXPECT_GT(moves, 3);
     EXPECT_EQ(Engines::get().count("mig_tb_audit_log"), 0) << "staging is emptied after the counts";
     const std::string id = snowflake();
     EXPECT_NE(id, "0");
@@ -135,13 +142,15 @@ TEST(DryRun, WritesNothingAndShowsEachWriteWithItsPasswordsMasked) {
     box.collection("tb_audit_log", spread(daysAgo(3), daysAgo(1), 40));
     box.collection("tb_report_data", spread(daysAgo(3), daysAgo(1), 40));
     const Result start = box.run({"start", "-f", listFile(box, {"tb_audit_log", "tb_report_data"}), "--dry-run"});
-    EXPECT_EQ(start.status, 0) << start.out << start.err;
+    EXPECT_EQ(start.status, 1) << start.out << start.err;
+    EXPECT_EQ(start.summaryLine(-1), "Summary total : 2 collections, 2 would migrate");
     EXPECT_EQ(Engines::get().count("tb_audit_log") + Engines::get().count("tb_report_data"), 0);
     EXPECT_EQ(snowflake(), "0");
 
     ASSERT_EQ(box.run({"start", "-t", "tb_audit_log"}).status, 0);
     const Result retry = box.run({"retry", "-t", "tb_audit_log", "--dry-run"});
-    EXPECT_EQ(retry.status, 0) << retry.out << retry.err;
+    EXPECT_EQ(retry.status, 1) << retry.out << retry.err;
+    EXPECT_EQ(retry.summaryLine(0), "Summary : tb_audit_log : would migrate after clearing, verified 40, staging 0, completed 40");
     expectMigrated("tb_audit_log", 40);
     for (const Result* run : {&start, &retry}) {
         EXPECT_FALSE(run->messages("[DRY-RUN] ").empty()) << run->out;
@@ -169,7 +178,8 @@ struct Fault {
 TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
     const std::string failed = "Summary total : 3 collections, 2 migrated, 1 failed",
                       allFailed = "Summary total : 3 collections, 3 failed", oneFailed = "Summary total : 1 collection, 1 failed",
-                      unreadable = "tb_audit_log collection could not be read from MongoDB (mongosh exit 1)";
+                      unreadable = "tb_audit_log collection could not be read from MongoDB (mongosh exit 1)",
+                      migrated = "Summary total : 3 collections, 3 migrated";
     const std::vector<Fault> faults = {
         {"summary read", {{"QOR_CH_FAIL", "min(oid) from mig_tb_audit_log_completed"}}, {"start"}, 1,
          {audit + "failed", report + all, base + all, failed}, "", 0},
@@ -196,8 +206,11 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         {"report window load", {{"QOR_CH_FAIL", "INSERT INTO mig_tb_report_data "}, {"QOR_CH_FAIL_CALL", "2"}},
          {"start"}, 1, {audit + all, report + "failed, staging 41, completed 41", base + all, failed}},
         {"retry's target delete", {{"QOR_CH_FAIL", "DELETE FROM tb_audit_log"}}, {"retry", "-t", "tb_audit_log"}, 1,
-         {audit + "failed", oneFailed}, "tb_audit_log table data could not be deleted (clickhouse-client exit 210), nothing was cleared",
-         80, true, 0},
+         {audit + "failed", oneFailed}, "tb_audit_log table data delete failed (clickhouse-client exit 210), its outcome is unknown: "
+         "mig_tb_audit_log_completed stays marked, run retry -t tb_audit_log again", 80, true, 1},
+        {"retry's target delete, run after the client gave up", {{"QOR_CH_FAIL", "DELETE FROM tb_audit_log"}, {"QOR_CH_FAIL_LATE", "1"}},
+         {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed}, "tb_audit_log table data delete failed (clickhouse-client exit 209)",
+         80, true, 1},
         {"retry's completed delete", {{"QOR_CH_FAIL", "DELETE FROM mig_tb_audit_log_completed"}},
          {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed},
          "tb_audit_log table data could not be deleted from mig_tb_audit_log_completed", 80, true, 1},
@@ -220,6 +233,15 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
          {audit + all, report + all, base + "failed", failed}, "oid_temp.txt : it is a symbolic link"},
         {"link at the id list", {{"link", "/tmp/oid_list.txt"}}, {"start"}, 1,
          {audit + all, report + all, base + "failed", failed}, "oid_list.txt : it is a symbolic link"},
+        {"PID file of another program", {{"pid of this test", ""}}, {"start"}, 0, {audit + all, report + all, base + all, migrated},
+         "The PID file names pid " + std::to_string(getpid()) + ", which now runs cli_tests, not qorolapmigrate: a stale file, removed"},
+        {"PID file of this very run, its number handed back after a reboot", {{"own pid", ""}}, {"start"}, 0,
+         {audit + all, report + all, base + all, migrated}},
+        {"another account's exporter file", {{"foreign", "/tmp/qorolapmigrate-mongoexport-1.yaml"}}, {"start"}, 0,
+         {audit + all, report + all, base + all, migrated}, "qorolapmigrate-mongoexport-1.yaml as it is : it belongs to another account"},
+        {"another account's file at the ledger's", {{"foreign", "/var/run/qor/qorolapmigrate.children.new"}}, {"start"}, 1,
+         {audit + "failed", report + "failed", base + "failed", "Summary : Snowflake ID hand-off : failed", allFailed},
+         "qorolapmigrate.children.new : it belongs to another account", 0, false},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
@@ -245,14 +267,21 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
             std::filesystem::remove(box.path("/bin/psql"));
             std::filesystem::create_symlink("/bin/false", box.path("/bin/psql"));
         }
+        if (fault.env.count("pid of this test")) box.write("var/run/qor/qorolapmigrate.pid", std::to_string(getpid()));
+        const std::string foreign = fault.env.count("foreign") ? box.write(fault.env.at("foreign").substr(1), "theirs") : "";
+        ASSERT_TRUE(foreign.empty() || chown(foreign.c_str(), 65534, 65534) == 0);
         std::vector<std::string> args = fault.args;
         args.insert(args.begin() + 1, {"-f", list});
-        const Result run = box.run(args);
+        std::string line = "echo $$ >" + box.path("/var/run/qor/qorolapmigrate.pid").string() + "; exec \"$0\"";
+        for (const std::string& arg : args) line += " " + arg;
+        const Result run = fault.env.count("own pid") ? box.shell(line) : box.run(args);
         EXPECT_EQ(run.status, fault.status) << run.out << run.err;
         EXPECT_EQ(run.summary(), fault.summary) << run.out;
         if (!fault.why.empty()) EXPECT_NE(run.out.find(fault.why), std::string::npos) << run.out;
-        std::ifstream kept(planted);
+        std::ifstream kept(planted), theirs(foreign);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "untouched");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(theirs), {}), foreign.empty() ? "" : "theirs");
+        if (!foreign.empty()) std::filesystem::remove(foreign);  // the tool's own are counted below
         EXPECT_EQ(Engines::get().count("mig_tb_audit_log_completed"), fault.completedLeft);
         if (fault.args[0] == "retry" && fault.completedLeft == 80 && fault.thenStart != 1)
             expectMigrated(fault.args[2], 80);
@@ -326,7 +355,9 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
          601, 1, 1},
         {"a let-go row and a missing document, equal totals", "tb_audit_log", small, [&](auto& box) { letGo(box); takeOut("tb_audit_log", "n = 400"); },
          {}, {}, 0, "repaired 1, verified 599", "tb_audit_log keeps 1 rows of documents MongoDB no longer holds", 600, 1, 1},
-        {"dry run", "tb_audit_log", large, holes, {"--dry-run"}, {}, 0, "repaired 410", "tb_audit_log repair would move 410 documents", 11590, 0, 0},
+        {"dry run", "tb_audit_log", large, holes, {"--dry-run"}, {}, 1, "would repair 410", "tb_audit_log repair would move 410 documents", 11590, 0, 0},
+        {"a row loaded twice, dry run", "tb_audit_log", small, twice, {"--dry-run"}, {}, 1, "failed, 1 rows twice, run retry -t tb_audit_log",
+         "tb_audit_log holds 1 rows twice between ", 601, 0, 0},
         {"base report above its floor", "tb_base_report_data", aged, [](auto&) { takeOut("tb_base_report_data", "n % 10 = 3"); }, {}, {}, 0,
          "repaired 10, verified 100", "tb_base_report_data repair moves 10 documents : 0 runs by their bounds, 10 by their ids", 100, 1, 10},
         {"a failed MongoDB summary", "tb_audit_log", large, holes, {}, {{"QOR_MONGOSH_FAIL", ".map(b =>"}}, 1, "failed",
@@ -383,6 +414,22 @@ TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
     expectMigrated("tb_base_report_data", 6);
     const Result again = box.run({"start", "-t", "tb_base_report_data"});
     EXPECT_EQ(again.summaryLine(0), "Summary : tb_base_report_data : complete, verified 4") << again.out;
+}
+
+// A reader that went away (a pipe to head, a closed terminal) costs the run only what it writes.
+TEST(ClosedOutput, TheRunGoesOnToItsOwnEnd) {
+    Sandbox box;
+    const std::vector<std::string> names = {"tb_audit_log", "tb_report_data", "tb_base_report_data"};
+    for (const std::string& name : names) box.collection(name, spread(daysAgo(3), daysAgo(1), 80));
+    const std::string status = box.path("/status");
+    const Result piped = box.shell("{ \"$0\" start -f " + listFile(box, names) + "; echo $? >" + status + "; } | /usr/bin/head -1");
+    std::ifstream written(status);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "0\n") << piped.out << piped.err;
+    EXPECT_EQ(std::count(piped.out.begin(), piped.out.end(), '\n'), 1) << piped.out;
+    for (const std::string& name : names) expectMigrated(name, 80);
+    EXPECT_NE(snowflake(), "0");
+    EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
+    EXPECT_EQ(workFiles(box), 0u);
 }
 
 // Live processes whose environment names the sandbox: the programs a run started.

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The options of --help, of the page's OPTIONS section and of the completion
-# must be the same set, the page must name the version --version gives, and
+# must be the same set, so must the exit statuses of --help and of the page's
+# EXIT STATUS section, the page must name the version --version gives, and
 # it must render without warnings.
 # Arguments: the tool, the page, the completion script.
 set -eu
@@ -17,6 +18,13 @@ head -n 1 "$work/help.txt" | grep -q '^Usage: qorolapmigrate ' ||
     { echo "--help does not begin with its usage line"; status=1; }
 awk '/^Options:/ { on = 1; next } on && /^  -/' "$work/help.txt" |
     sed 's/^  //; s/  .*//; s/ <[^>]*>//; s/,//g' | tr ' ' '\n' | sort -u >"$work/help"
+
+# The statuses --help names are those the page's EXIT STATUS section explains.
+awk '/^Exit status:/ { on = 1; next } on && /^  [0-9]/' "$work/help.txt" |
+    sed 's/^  //; s/  .*//' | tr -d ',' | tr ' ' '\n' | sort -u >"$work/help-status"
+awk '/^\.SH/ { on = /^\.SH "EXIT STATUS"/; next } on && tag { print; tag = 0 } on && /^\.TP/ { tag = 1 }' \
+    "$page" | grep -oE '[0-9]+' | sort -u >"$work/page-status"
+diff -u --label "help statuses" "$work/help-status" --label "page statuses" "$work/page-status" || status=1
 
 # The tag line after each .TP of OPTIONS names the option, as \-s or \-\-help.
 awk '/^\.SH/ { on = /^\.SH OPTIONS/; next } on && tag { print; tag = 0 } on && /^\.TP/ { tag = 1 }' \

@@ -215,14 +215,26 @@ void Sandbox::letGo(const std::string& name, int rank) const {
     spill(path("/tevfs/nosql/" + name + ".jsonl"), std::accumulate(lines.begin(), lines.end(), std::string()));
 }
 
+static pid_t spawnIn(const fs::path& root, const std::map<std::string, std::string>& variables, std::vector<std::string> argv) {
+    std::vector<std::string> env;
+    for (const auto& [name, value] : variables) env.push_back(name + "=" + value);
+    return spawn(argv, env, root / ".stdin", root);
+}
+
 pid_t Sandbox::start(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv = {QOR_BINARY}, env;
+    std::vector<std::string> argv = {QOR_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    for (const auto& [name, value] : env_) env.push_back(name + "=" + value);
-    return spawn(argv, env, root_ / ".stdin", root_);
+    return spawnIn(root_, env_, argv);
 }
 
 Result Sandbox::finish(pid_t pid) const { return reap(pid, root_); }
+
+std::string Sandbox::outputSoFar(pid_t pid) const { return slurp(root_ / (std::to_string(pid) + ".out")); }
+
+Result Sandbox::shell(const std::string& script) const {
+    write(".stdin", "");
+    return finish(spawnIn(root_, env_, {"/bin/sh", "-c", script, QOR_BINARY}));
+}
 
 Result Sandbox::run(const std::vector<std::string>& args, const std::string& input) const {
     write(".stdin", input);

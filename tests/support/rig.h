@@ -69,6 +69,8 @@ public:
     // Starts the tool in a process group of its own; finish() waits for it.
     pid_t start(const std::vector<std::string>& args) const;
     Result finish(pid_t pid) const;
+    std::string outputSoFar(pid_t pid) const;  // what a started tool has written to standard output
+    Result shell(const std::string& script) const;  // sh -c SCRIPT, the tool as $0
     std::vector<Call> calls(const std::string& program) const;
 
 private:
