@@ -16,9 +16,6 @@ namespace {
 // A piece of at most this many documents or rows is compared id by id; a
 // larger one is cut again, which costs two calls for a whole level.
 constexpr std::int64_t comparedPieceSize = 10'000;
-// The bounds of every piece of a call stand in the one argument of mongosh
-// or clickhouse-client, which the system caps at 128 KiB.
-constexpr std::size_t piecesPerCall = 1024;
 
 constexpr const char* mongoSide = "MongoDB";
 constexpr const char* clickhouseSide = "ClickHouse";
@@ -116,18 +113,9 @@ private:
         return level;
     }
 
-    // MongoDB's side of the pieces, up to piecesPerCall of them a call.
     bool summarizeDocuments(std::vector<Piece>& pieces) {
-        for (std::size_t first = 0; first < pieces.size(); first += piecesPerCall) {
-            const std::size_t last = std::min(pieces.size(), first + piecesPerCall);
-            std::vector<ObjectIdSpan> bounds;
-            for (std::size_t i = first; i < last; ++i) bounds.push_back(pieces[i].bounds);
-            const SideReading<std::vector<Summary>> documents =
-                ::summarizeDocuments(collection_.mongo, collection_.name, bounds, host_);
-            if (!documents.value) return unreadable(mongoSide, documents.why);
-            for (std::size_t i = first; i < last; ++i) pieces[i].documents = (*documents.value)[i - first];
-        }
-        return true;
+        const std::string why = summarizePieces(collection_.mongo, collection_.name, pieces, host_);
+        return why.empty() || unreadable(mongoSide, why);
     }
 
     // ClickHouse's side of the level's pieces within `span`: one grouped

@@ -1,5 +1,6 @@
 #include "exec/span_summaries.h"
 
+#include <algorithm>
 #include <limits>
 #include <sstream>
 
@@ -37,6 +38,19 @@ SideReading<std::vector<Summary>> summarizeDocuments(const MongoLogin& login, st
         return {std::nullopt, std::to_string(summaries.size()) + " summaries for " +
                                   std::to_string(spans.size()) + " spans"};
     return {std::move(summaries), ""};
+}
+
+std::string summarizePieces(const MongoLogin& login, std::string_view collection, std::vector<Piece>& pieces,
+                            const Host& host) {
+    for (std::size_t first = 0; first < pieces.size(); first += piecesPerCall) {
+        const std::size_t last = std::min(pieces.size(), first + piecesPerCall);
+        std::vector<ObjectIdSpan> bounds;
+        for (std::size_t i = first; i < last; ++i) bounds.push_back(pieces[i].bounds);
+        const SideReading<std::vector<Summary>> documents = summarizeDocuments(login, collection, bounds, host);
+        if (!documents.value) return documents.why;
+        for (std::size_t i = first; i < last; ++i) pieces[i].documents = (*documents.value)[i - first];
+    }
+    return "";
 }
 
 SideReading<Summary> summarizeCompletedRows(const ClickHouseLogin& login, std::string_view completedTable,

@@ -20,6 +20,15 @@ struct SideReading {
     std::string why;             // then why: "mongosh exit 1", "a summary that is not a number"
 };
 
+// The bounds of every piece of a call stand in the one argument of mongosh
+// or clickhouse-client, which the system caps at 128 KiB.
+inline constexpr std::size_t piecesPerCall = 1024;
+
+// MongoDB's side of every piece, into its `documents`, up to piecesPerCall
+// pieces a call; why it could not be read, or empty once every piece is.
+std::string summarizePieces(const MongoLogin& login, std::string_view collection, std::vector<Piece>& pieces,
+                            const Host& host);
+
 // One summary per span (both bounds set, inclusive), in their order.
 SideReading<std::vector<Summary>> summarizeDocuments(const MongoLogin& login, std::string_view collection,
                                                     const std::vector<ObjectIdSpan>& spans, const Host& host);

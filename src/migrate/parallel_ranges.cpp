@@ -22,20 +22,10 @@ constexpr std::uint64_t piecesPerRange = 16;
 const std::string lowestObjectId(24, '0');
 const std::string highestObjectId(24, 'f');
 
-// MongoDB's side of `pieces`, up to maxChildren of them a call.
 bool summarize(const OlapMigrator& run, const std::string& collection, std::vector<Piece>& pieces) {
-    for (std::size_t first = 0; first < pieces.size(); first += maxChildren) {
-        const std::size_t last = std::min(pieces.size(), first + maxChildren);
-        std::vector<ObjectIdSpan> bounds;
-        for (std::size_t i = first; i < last; ++i) bounds.push_back(pieces[i].bounds);
-        const SideReading<std::vector<Summary>> counted = summarizeDocuments(run.mongo, collection, bounds, run.host);
-        if (!counted.value) {
-            LOG_AS("executeMigrationCommand", collection, " could not be cut into ranges (", counted.why, ")");
-            return false;
-        }
-        for (std::size_t i = first; i < last; ++i) pieces[i].documents = (*counted.value)[i - first];
-    }
-    return true;
+    const std::string why = summarizePieces(run.mongo, collection, pieces, run.host);
+    if (!why.empty()) LOG_AS("executeMigrationCommand", collection, " could not be cut into ranges (", why, ")");
+    return why.empty();
 }
 
 struct Cut {
