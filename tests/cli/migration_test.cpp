@@ -443,21 +443,23 @@ std::vector<pid_t> programsOf(const Sandbox& box) {
     return found;
 }
 
+// Four pipelines at once, each stopped halfway.
 TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsRecover) {
+    const int documents = 60000;
     for (const int signal : {SIGTERM, SIGKILL}) {
         SCOPED_TRACE(signal);
         Sandbox box;
-        box.collection("tb_audit_log", spread(daysAgo(30), daysAgo(1), 14000));
-        // The exporter stops after enough documents for the loader to commit a first block.
+        box.collection("tb_audit_log", spread(daysAgo(30), daysAgo(1), documents));
+        // The exporters stop after enough documents for the loaders to commit a first block.
         box.env("QOR_MONGOEXPORT_HANG_AFTER", "10000");
-        const pid_t run = box.start({"start", "-t", "tb_audit_log"});
+        const pid_t run = box.start({"start", "-t", "tb_audit_log", "-j", "4"});
         while (Engines::get().count("mig_tb_audit_log_completed") == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         kill(run, signal);  // the tool alone, as kill(1) or a service manager without its group would
         const Result stopped = box.finish(run);
         EXPECT_EQ(stopped.status, 128 + signal) << stopped.out << stopped.err;
         EXPECT_EQ(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")), signal == SIGKILL);
-        EXPECT_EQ(workFiles(box), signal == SIGKILL ? 1u : 0u) << "the killed export's password file";
+        EXPECT_EQ(workFiles(box), signal == SIGKILL ? 4u : 0u) << "the killed exports' password files, one each";
         if (signal == SIGTERM) {
             EXPECT_EQ(stopped.messages("tb_audit_log interrupted by "), std::vector<std::string>{"tb_audit_log interrupted by SIGTERM"});
             EXPECT_EQ(stopped.summary(), (std::vector<std::string>{"Summary : tb_audit_log : interrupted",
@@ -473,7 +475,7 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
             while (!programsOf(box).empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         const std::int64_t arrived = Engines::get().count("mig_tb_audit_log_completed");
-        EXPECT_LT(arrived, 14000);
+        EXPECT_LT(arrived, documents);
 
         box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
         const Result again = box.run({"start", "-t", "tb_audit_log"});
@@ -484,9 +486,10 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         EXPECT_EQ(workFiles(box), 0u);
         const Result retry = box.run({"retry", "-t", "tb_audit_log"});
         // The killed run's staging rows are still there: retry clears the completed and target tables only.
-        EXPECT_EQ(retry.summaryLine(0), "Summary : tb_audit_log : migrated after clearing, verified 14000, staging " +
-                                               std::to_string(14000 + arrived) + ", completed 14000");
-        EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "14000\t14000");
+        const std::string n = std::to_string(documents);
+        EXPECT_EQ(retry.summaryLine(0), "Summary : tb_audit_log : migrated after clearing, verified " + n + ", staging " +
+                                               std::to_string(documents + arrived) + ", completed " + n);
+        EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), n + "\t" + n);
         EXPECT_FALSE(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")));
     }
 }
