@@ -191,6 +191,8 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         {"retry's completed delete", {{"QOR_CH_FAIL", "DELETE FROM mig_tb_audit_log_completed"}},
          {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed},
          "tb_audit_log table data could not be deleted from mig_tb_audit_log_completed", 80, true, 1},
+        {"a read by date, which only a retry's age floor walk makes", {{"QOR_MONGOSH_FAIL", "$gte: ISODate"}}, {"start"}, 0,
+         {audit + all, report + all, base + all, "Summary total : 3 collections, 3 migrated"}},
         {"wrong MongoDB password", {{"QOR_MONGO_PASSWORD", "other"}}, {"start"}, 1,
          {audit + "failed", report + "failed", base + "failed", allFailed}, unreadable, 0},
         {"wrong MongoDB password, retry", {{"QOR_MONGO_PASSWORD", "other"}}, {"retry", "-t", "tb_audit_log"}, 1,
@@ -258,6 +260,7 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         EXPECT_EQ(snowflake() != "0", fault.handedOff);
         EXPECT_EQ(workFiles(box), 0u);
         for (Call& call : box.calls("mongoexport")) EXPECT_EQ(call.info["config_existed"], "True") << "its password";
+        for (Call& call : box.calls("mongosh")) EXPECT_EQ(call.info["stdin"], "/dev/null") << "the operator's terminal";
     }
 }
 
@@ -367,6 +370,10 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
 TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
     Sandbox box;
     const std::int64_t old = daysAgo(800), floor = std::time(nullptr) - 732 * 86400;
+    box.collection("tb_base_report_data", {old, old + 60}, {}, false);  // nothing above the floor yet
+    const Result belowFloor = box.run({"retry", "-t", "tb_base_report_data"});
+    EXPECT_EQ(belowFloor.status, 0) << belowFloor.out;
+    EXPECT_EQ(belowFloor.summaryLine(0), "Summary : tb_base_report_data : empty");
     // Written just above the floor for a day below it: dated below the floor, exported above it.
     box.collection("tb_base_report_data", {old, old + 60, floor + 3600, floor + 3660, daysAgo(2), daysAgo(1)},
                    {{floor + 3600, floor - 86400}, {floor + 3660, floor - 86400}}, false);

@@ -28,7 +28,7 @@ struct Result {
 
 struct Call {
     std::vector<std::string> argv;
-    std::map<std::string, std::string> info;  // parent, grandparent, config_mode, config_existed
+    std::map<std::string, std::string> info;  // parent, grandparent, stdin, config_mode, config_existed
 };
 
 // One chDB and one PostgreSQL server per test process, emptied for each Sandbox.
