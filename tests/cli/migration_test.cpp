@@ -377,6 +377,19 @@ TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
     const Result belowFloor = box.run({"retry", "-t", "tb_base_report_data"});
     EXPECT_EQ(belowFloor.status, 0) << belowFloor.out;
     EXPECT_EQ(belowFloor.summaryLine(0), "Summary : tb_base_report_data : empty");
+    // Pairs whose dates zigzag against their _ids across the floor: each step of the walk goes down one pair.
+    std::map<std::int64_t, std::int64_t> zigzag;
+    for (int pair = 0; pair <= 21; ++pair) {
+        zigzag[floor + 300 - 1200 * pair] = daysAgo(10) - (2 * pair - 1) * 86400;
+        zigzag[floor + 900 - 1200 * pair] = daysAgo(10) - (2 * pair + 1) * 86400;
+    }
+    std::vector<std::int64_t> seconds;
+    for (const auto& [second, dated] : zigzag) seconds.push_back(second);
+    box.collection("tb_base_report_data", seconds, zigzag, false);
+    const Result noCut = box.run({"retry", "-t", "tb_base_report_data"});
+    EXPECT_EQ(noCut.status, 1);
+    EXPECT_FALSE(noCut.messages("tb_base_report_data collection could not be read from MongoDB (no cut at the age floor").empty()) << noCut.out;
+    EXPECT_EQ(Engines::get().count("tb_base_report_data"), 0);
     // Written just above the floor for a day below it: dated below the floor, exported above it.
     box.collection("tb_base_report_data", {old, old + 60, floor + 3600, floor + 3660, daysAgo(2), daysAgo(1)},
                    {{floor + 3600, floor - 86400}, {floor + 3660, floor - 86400}}, false);
