@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <csignal>
 #include <ctime>
 #include <fstream>
 #include <functional>
@@ -214,15 +217,24 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         {"retry's completed delete", {{"QOR_CH_FAIL", "DELETE FROM mig_tb_audit_log_completed"}},
          {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed},
          "tb_audit_log table data could not be deleted from mig_tb_audit_log_completed", 80, true, 1},
+        {"a read by date, which only a retry's age floor walk makes", {{"QOR_MONGOSH_FAIL", "$gte: ISODate"}}, {"start"}, 0,
+         {audit + all, report + all, base + all, "Summary total : 3 collections, 3 migrated"}},
+        {"the same, a retry with dates", {{"QOR_MONGOSH_FAIL", "$gte: ISODate"}},
+         {"retry", "-t", "tb_base_report_data", "-s", isoDay(daysAgo(2)), "-e", isoDay(daysAgo(2))}, 0,
+         {base + "skipped for overlap, verified 39", "Summary total : 1 collection, 1 skipped for overlap"}},
         {"wrong MongoDB password", {{"QOR_MONGO_PASSWORD", "other"}}, {"start"}, 1,
          {audit + "failed", report + "failed", base + "failed", allFailed}, unreadable, 0},
         {"wrong MongoDB password, retry", {{"QOR_MONGO_PASSWORD", "other"}}, {"retry", "-t", "tb_audit_log"}, 1,
          {audit + "failed", oneFailed}, "tb_audit_log previous data could not be cleared, migration skipped"},
+        {"age floor walk, an _id read", {{"QOR_MONGOSH_FAIL", "$gte: ISODate"}}, {"retry", "-t", "tb_base_report_data"}, 1,
+         {base + "failed", oneFailed}, "tb_base_report_data previous data could not be cleared, migration skipped"},
+        {"age floor walk, a date read", {{"QOR_MONGOSH_FAIL", "find({ _id: {"}}, {"retry", "-t", "tb_base_report_data"}, 1,
+         {base + "failed", oneFailed}, "tb_base_report_data previous data could not be cleared, migration skipped"},
         {"wrong MongoDB password, report retry", {{"QOR_MONGO_PASSWORD", "other"}}, {"retry", "-t", "tb_report_data"}, 1,
          {report + "failed", oneFailed}, "tb_report_data collection could not be read from MongoDB (mongosh exit 1)"},
         {"exporter dies halfway", {{"QOR_MONGOEXPORT_FAIL_AFTER", "30"}}, {"start"}, 1,
          {audit + "failed, staging 30, completed 30", report + "failed, staging 61, completed 61", base + "failed",
-          allFailed}, "", 30},
+          allFailed}, "tb_audit_log table migration failed (mongoexport exit 1, clickhouse-client exit 0)", 30},
         {"disk limit", {}, {"start", "-dl", "1"}, 1,
          {audit + "run stopped", "Summary total : 1 collection, 1 run stopped"},
          "Disk usage exceeds threshold, stopping migration", 0},
@@ -292,6 +304,8 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         }
         EXPECT_EQ(snowflake() != "0", fault.handedOff);
         EXPECT_EQ(workFiles(box), 0u);
+        for (Call& call : box.calls("mongoexport")) EXPECT_EQ(call.info["config_existed"], "True") << "its password";
+        for (Call& call : box.calls("mongosh")) EXPECT_EQ(call.info["stdin"], "/dev/null") << "the operator's terminal";
     }
 }
 
@@ -364,6 +378,8 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
          "tb_audit_log could not be verified (mongosh exit 1)", 11590, 0, 0},
         {"staging not emptied", "tb_audit_log", large, holes, {}, {{"QOR_CH_FAIL", "truncate table mig_tb_audit_log"}}, 1,
          "failed, repaired 410, verified 12000", "mig_tb_audit_log could not be emptied", 12000, 1, 10},
+        {"a link at its query file", "tb_audit_log", small, [](auto&) { takeOut("tb_audit_log", "n % 100 = 7"); }, {},
+         {{"link", "/tmp/qorolapmigrate-repair-query.json"}}, 1, "failed", "Cannot write the work file ", 594, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -372,6 +388,8 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
         ASSERT_EQ(box.run({"start", "-t", c.collection}).status, 0);
         c.damage(box);
         for (const auto& [name, value] : c.env) box.env(name, value);
+        const std::string planted = box.write("elsewhere.txt", "untouched");
+        if (c.env.count("link")) std::filesystem::create_symlink(planted, box.path(c.env.at("link")));
         const std::size_t exportsBefore = box.calls("mongoexport").size(), queriesBefore = box.calls("clickhouse-client").size();
         std::vector<std::string> args = {"repair", "-t", c.collection};
         args.insert(args.end(), c.args.begin(), c.args.end());
@@ -397,17 +415,38 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
             EXPECT_EQ(query.find("DELETE"), std::string::npos) << query;
             EXPECT_TRUE(query.find("truncate") == std::string::npos || query.ends_with("truncate table mig_" + c.collection)) << query;
         }
-        EXPECT_EQ(workFiles(box), 0u);
+        std::ifstream kept(planted);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "untouched");
+        EXPECT_EQ(workFiles(box), c.env.count("link")) << "a link is left as it is";
     }
 }
 
 TEST(Retry, BaseReportDataTakesAgainExactlyWhatItClearsAtItsAgeFloor) {
     Sandbox box;
     const std::int64_t old = daysAgo(800), floor = std::time(nullptr) - 732 * 86400;
+    box.collection("tb_base_report_data", {old, old + 60}, {}, false);  // nothing above the floor yet
+    const Result belowFloor = box.run({"retry", "-t", "tb_base_report_data"});
+    EXPECT_EQ(belowFloor.status, 0) << belowFloor.out;
+    EXPECT_EQ(belowFloor.summaryLine(0), "Summary : tb_base_report_data : empty");
+    // Pairs whose dates zigzag against their _ids across the floor: each step of the walk goes down one pair.
+    std::map<std::int64_t, std::int64_t> zigzag;
+    for (int pair = 0; pair <= 21; ++pair) {
+        zigzag[floor + 300 - 1200 * pair] = daysAgo(10) - (2 * pair - 1) * 86400;
+        zigzag[floor + 900 - 1200 * pair] = daysAgo(10) - (2 * pair + 1) * 86400;
+    }
+    std::vector<std::int64_t> seconds;
+    for (const auto& [second, dated] : zigzag) seconds.push_back(second);
+    box.collection("tb_base_report_data", seconds, zigzag, false);
+    const Result noCut = box.run({"retry", "-t", "tb_base_report_data"});
+    EXPECT_EQ(noCut.status, 1);
+    EXPECT_FALSE(noCut.messages("tb_base_report_data collection could not be read from MongoDB (no cut at the age floor").empty()) << noCut.out;
+    EXPECT_EQ(Engines::get().count("tb_base_report_data"), 0);
     // Written just above the floor for a day below it: dated below the floor, exported above it.
     box.collection("tb_base_report_data", {old, old + 60, floor + 3600, floor + 3660, daysAgo(2), daysAgo(1)},
                    {{floor + 3600, floor - 86400}, {floor + 3660, floor - 86400}}, false);
     ASSERT_EQ(box.run({"start", "-t", "tb_base_report_data"}).status, 0);
+    EXPECT_EQ(box.run({"retry", "-t", "tb_base_report_data"}).status, 0);
+    expectMigrated("tb_base_report_data", 4);  // nothing below the cut: MongoDB alone keeps that
     ASSERT_EQ(box.run({"start", "-t", "tb_base_report_data", "-s", isoDay(old), "-e", isoDay(old)}).status, 0);
     const Result retry = box.run({"retry", "-t", "tb_base_report_data"});
     EXPECT_EQ(retry.status, 0) << retry.out;
@@ -446,16 +485,29 @@ std::vector<pid_t> programsOf(const Sandbox& box) {
 // Four pipelines at once, each stopped halfway.
 TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsRecover) {
     const int documents = 60000;
-    for (const int signal : {SIGTERM, SIGKILL}) {
+    const std::string n = std::to_string(documents);
+    // Orphans come to this process, which reaps them as an init would: a group's leader that ends is gone.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    for (const int signal : {SIGTERM, SIGKILL, SIGHUP}) {
         SCOPED_TRACE(signal);
         Sandbox box;
         box.collection("tb_audit_log", spread(daysAgo(30), daysAgo(1), documents));
         // The exporters stop after enough documents for the loaders to commit a first block.
         box.env("QOR_MONGOEXPORT_HANG_AFTER", "10000");
+        std::signal(SIGHUP, signal == SIGHUP ? SIG_IGN : SIG_DFL);  // SIGHUP as under nohup
         const pid_t run = box.start({"start", "-t", "tb_audit_log", "-j", "4"});
+        std::signal(SIGHUP, SIG_DFL);
         while (Engines::get().count("mig_tb_audit_log_completed") == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         kill(run, signal);  // the tool alone, as kill(1) or a service manager without its group would
+        box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
+        if (signal == SIGHUP) {
+            box.write("record/resume", "");
+            const Result hungUp = box.finish(run);
+            EXPECT_EQ(hungUp.status, 0) << hungUp.out << hungUp.err;
+            expectMigrated("tb_audit_log", documents);
+            continue;
+        }
         const Result stopped = box.finish(run);
         EXPECT_EQ(stopped.status, 128 + signal) << stopped.out << stopped.err;
         EXPECT_EQ(std::filesystem::exists(box.path("/var/run/qor/qorolapmigrate.pid")), signal == SIGKILL);
@@ -466,18 +518,28 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
                                                                    "Summary total : 1 collection, 1 interrupted"}));
             EXPECT_EQ(programsOf(box), std::vector<pid_t>{});
         } else {
+            // The leaders of the groups end; the programs in them go on.
+            std::ifstream ledger(box.path("/var/run/qor/qorolapmigrate.children"));
+            pid_t leader = 0;
+            for (std::string program; ledger >> leader >> program;) {
+                kill(leader, SIGKILL);
+                waitpid(leader, nullptr, 0);
+            }
             const std::size_t exports = box.calls("mongoexport").size();
-            const Result refused = box.run({"start", "-t", "tb_audit_log"});
-            EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
-            EXPECT_EQ(refused.messages("an earlier run's mongoexport (pid ").size(), 1u) << refused.out;
+            for (int refusal = 0; refusal < 2; ++refusal) {  // a refusal leaves the ledger to the next start
+                const Result refused = box.run({"start", "-t", "tb_audit_log"});
+                EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
+                EXPECT_EQ(refused.messages("an earlier run's mongoexport (pid ").size(), 1u) << refused.out;
+            }
             EXPECT_EQ(box.calls("mongoexport").size(), exports);
-            for (const pid_t orphan : programsOf(box)) kill(orphan, SIGKILL);
-            while (!programsOf(box).empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        for (const pid_t orphan : programsOf(box)) {
+            kill(orphan, SIGKILL);
+            waitpid(orphan, nullptr, 0);
         }
         const std::int64_t arrived = Engines::get().count("mig_tb_audit_log_completed");
         EXPECT_LT(arrived, documents);
 
-        box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
         const Result again = box.run({"start", "-t", "tb_audit_log"});
         EXPECT_EQ(again.status, 1) << again.out << again.err;
         EXPECT_EQ(again.summary(), (std::vector<std::string>{"Summary : tb_audit_log : incomplete, run repair -t tb_audit_log",
@@ -486,7 +548,6 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         EXPECT_EQ(workFiles(box), 0u);
         const Result retry = box.run({"retry", "-t", "tb_audit_log"});
         // The killed run's staging rows are still there: retry clears the completed and target tables only.
-        const std::string n = std::to_string(documents);
         EXPECT_EQ(retry.summaryLine(0), "Summary : tb_audit_log : migrated after clearing, verified " + n + ", staging " +
                                                std::to_string(documents + arrived) + ", completed " + n);
         EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), n + "\t" + n);

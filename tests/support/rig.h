@@ -28,7 +28,7 @@ struct Result {
 
 struct Call {
     std::vector<std::string> argv;
-    std::map<std::string, std::string> info;  // parent, grandparent, config_mode, config_existed
+    std::map<std::string, std::string> info;  // parent, grandparent, stdin, config_mode, config_existed
     std::int64_t began = 0, ended = 0;        // nanoseconds since boot; ended 0 while it runs
 };
 // The most calls that ran at the same time.
