@@ -19,15 +19,6 @@ TEST(Options, ScanTakesTheNextArgumentAsTheValue) {
 }
 
 // The places main overwrites: those of the values the scan took as passwords, and no others.
-TEST(Options, ScanNamesWhereThePasswordsStand) {
-    const std::pair<std::vector<std::string>, std::vector<std::size_t>> cases[] = {
-        {{"start", "-nu", "-np", "-cp", "SECRET"}, {4}},
-        {{"start", "-ni", "-cp", "-np", "SECRET"}, {4}},
-        {{"start", "-np", "a", "-t", "-cp", "-cp", "b", "-np"}, {2, 6}},
-    };
-    for (const auto& [arguments, positions] : cases) EXPECT_EQ(scanArguments(arguments).passwordPositions, positions);
-}
-
 TEST(Options, NumbersAreReadOrRefused) {
     EXPECT_EQ(invocationOf({"start", "-n", "12h"})->parameters.batchCount, 12);
     EXPECT_TRUE(invocationOf({"start", "-ml", "40"})->parameters.memoryLimitSet);

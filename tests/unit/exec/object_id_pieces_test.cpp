@@ -22,14 +22,3 @@ TEST(ObjectIdPieces, ASpanIsCutByItsNextDigitWithinItsBounds) {
     EXPECT_EQ(nextObjectId(std::string(24, 'f')), "");
     EXPECT_FALSE(pieceOfSpan({.lower = root->bounds.upper, .lowerExclusive = true, .upper = root->bounds.upper}));
 }
-
-TEST(ObjectIdPieces, RangesOfEqualCountsCoverTheSpanNewestFirst) {
-    const std::optional<Piece> root = pieceOfSpan({.lower = "600000000000000000000000", .upper = "67ffffffffffffffffffffff"});
-    ASSERT_TRUE(root);
-    std::vector<Piece> pieces = childrenOf(*root, 1);
-    const std::int64_t counts[] = {500, 100, 100, 300, 400, 100, 200, 400};
-    for (std::size_t i = 0; i < pieces.size(); ++i) pieces[i].documents.count = counts[i];
-    std::string ranges;
-    for (const ObjectIdSpan& range : balancedRanges(pieces, 3)) ranges += range.upper.substr(0, 2) + "-" + range.lower.substr(0, 2) + " ";
-    EXPECT_EQ(ranges, "67-65 64-63 62-60 ") << "700 documents each";
-}
