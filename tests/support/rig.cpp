@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <fstream>
 #include <numeric>
@@ -23,6 +24,12 @@ namespace {
 
 const fs::path source = QOR_SOURCE_DIR;
 const std::string path = "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+// The tool keeps a stop signal its caller ignores (nohup, a shell's "&"), so the suite, started that way
+// by scripts/mutate or a CI runner, hands its runs the signals of an operator's terminal.
+[[maybe_unused]] const bool terminalSignals = [] {
+    for (const int signal : {SIGINT, SIGQUIT, SIGHUP}) std::signal(signal, SIG_DFL);
+    return true;
+}();
 
 std::string slurp(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
