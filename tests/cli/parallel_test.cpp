@@ -11,17 +11,6 @@
 namespace qortest {
 namespace {
 
-// The loads of a collection: its exports other than the ObjectId list's.
-std::vector<Call> loads(const Sandbox& box, const std::string& collection) {
-    std::vector<Call> found;
-    for (const Call& call : box.calls("mongoexport")) {
-        const bool listsIds = std::find(call.argv.begin(), call.argv.end(), "--fields") != call.argv.end();
-        if (!listsIds && std::find(call.argv.begin(), call.argv.end(), "--collection=" + collection) != call.argv.end())
-            found.push_back(call);
-    }
-    return found;
-}
-
 TEST(Parallel, FourPipelinesMoveEachKindOnceSideBySide) {
     Sandbox box;
     const std::vector<std::string> kinds = {"tb_audit_log", "tb_report_data", "tb_base_report_data"};
@@ -31,7 +20,7 @@ TEST(Parallel, FourPipelinesMoveEachKindOnceSideBySide) {
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     for (const std::string& name : kinds) {
         EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from " + name), "4000\t4000") << name;
-        const std::vector<Call> pipelines = loads(box, name);
+        const std::vector<Call> pipelines = box.loads(name);
         EXPECT_GE(pipelines.size(), 4u) << name;
         EXPECT_GE(mostAtOnce(pipelines), 2u) << name;
         EXPECT_LE(mostAtOnce(pipelines), 4u) << name;
@@ -48,7 +37,7 @@ TEST(Parallel, CrowdedDaysAreCutIntoRangesOfAboutEqualCounts) {
     const Result run = box.run({"start", "-t", "tb_audit_log", "-j", "4"});
     ASSERT_EQ(run.status, 0) << run.out;
     std::int64_t total = 0;
-    const std::vector<Call> ranges = loads(box, "tb_audit_log");
+    const std::vector<Call> ranges = box.loads("tb_audit_log");
     ASSERT_EQ(ranges.size(), 4u);
     for (const Call& range : ranges) {
         std::smatch bounds;

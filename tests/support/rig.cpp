@@ -268,6 +268,15 @@ std::vector<Call> Sandbox::calls(const std::string& program) const {
     return calls;
 }
 
+std::vector<Call> Sandbox::loads(const std::string& collection) const {
+    std::vector<Call> found = calls("mongoexport");
+    std::erase_if(found, [&](const Call& call) {
+        const auto has = [&](const std::string& arg) { return std::find(call.argv.begin(), call.argv.end(), arg) != call.argv.end(); };
+        return has("--fields") || !has("--collection=" + collection);
+    });
+    return found;
+}
+
 std::size_t mostAtOnce(const std::vector<Call>& calls) {
     std::size_t most = 0;
     for (const Call& call : calls)

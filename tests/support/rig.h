@@ -72,6 +72,7 @@ public:
     std::string outputSoFar(pid_t pid) const;  // what a started tool has written to standard output
     Result shell(const std::string& script) const;  // sh -c SCRIPT, the tool as $0
     std::vector<Call> calls(const std::string& program) const;
+    std::vector<Call> loads(const std::string& collection) const;  // its exports but the ObjectId lists
 
 private:
     std::filesystem::path root_;
