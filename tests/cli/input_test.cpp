@@ -138,7 +138,7 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
     Engines::get().clickhouse("DELETE FROM mig_tb_lus_status_completed WHERE oid = (SELECT max(oid) FROM mig_tb_lus_status_completed)");
     const std::string audit = "tb_audit_log  (completed rows : 290) [NOT VERIFIED : MongoDB 300, ClickHouse 290, 10 missing]",
                       unread = "tb_backup_log  (completed rows : 30) [NOT VERIFIED : MongoDB count unreadable (mongosh exit 1)]";
-    const struct { std::string list, password, answer, line; bool dropped; int status; } drops[] = {
+    const struct { std::string list, password, answer, line; bool dropped; int status; std::string failing = ""; } drops[] = {
         {"tb_audit_log", "mongopass", "yes", audit, false, 1},
         {"tb_audit_log", "mongopass", "no", audit, false, 0},
         {"tb_audit_log\ntb_backup_log", "mongopass", "yes", audit, false, 1},
@@ -147,11 +147,13 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
         {"tb_backup_log", "other", "no", unread, false, 1},
         {"tb_backup_log", "other", "force", unread, false, 1},
         {"tb_base_report_data", "mongopass", "yes", "tb_base_report_data  (completed rows : 2) [NOT VERIFIED : MongoDB 3, ClickHouse 2, 1 missing]", false, 1},
+        {"tb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", false, 1, ".drop()"},  // the drop fails
         {"tb_backup_log\ntb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", true, 0},
         {"tb_engine_update_log\ntb_audit_log\ntb_base_report_data", "mongopass", "force", "tb_engine_update_log  (completed rows : 0) [NOT MIGRATED]", true, 0},
     };
     for (const auto& drop : drops) {
         box.env("QOR_MONGO_PASSWORD", drop.password);
+        box.env("QOR_MONGOSH_FAIL", drop.failing);
         const Result run = box.run({"drop", "-f", box.write("lists/drop_list.txt", "[qor]\n" + drop.list + "\n")}, drop.answer + "\n");
         EXPECT_EQ(run.status, drop.status) << run.out;
         EXPECT_NE(run.out.find("\n" + drop.line + "\n"), std::string::npos) << run.out;

@@ -54,6 +54,7 @@ TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
     const std::string list = listFile(box, kinds);
     const Result first = box.run({"start", "-f", list});
     ASSERT_EQ(first.status, 0) << first.out << first.err;
+    EXPECT_EQ(first.out.find("Cannot write"), std::string::npos) << first.out;
     std::vector<std::string> summary;
     for (const std::string& name : kinds)
         summary.push_back("Summary : " + name + " : migrated, verified 120, staging 120, completed 120");
