@@ -73,9 +73,7 @@ TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothing
                 for (const std::string& arg : call.argv) argv += arg + " ";
                 for (const std::string& seen : {argv, call.info.at("parent"), call.info.at("grandparent")})
                     EXPECT_EQ(seen.find(password), std::string::npos) << program << ": " << seen;
-                if (program == std::string("mongoexport")) {
-                    EXPECT_EQ(call.info.at("config_mode"), "0600");
-                }
+                if (program == std::string("mongoexport")) { EXPECT_EQ(call.info.at("config_mode"), "0600"); }
                 EXPECT_EQ(call.info.at("parent_sigpipe"), "default") << "an exporter must die with its loader";
             }
         }
