@@ -99,7 +99,7 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
     box.collection("tb_backup_log", spread(daysAgo(3), daysAgo(1), 30));
     box.collection("tb_base_report_data", {daysAgo(800), daysAgo(2), daysAgo(1)});
     box.collection("tb_engine_update_log", spread(daysAgo(3), daysAgo(1), 5));
-    for (const char* name : {"tb_service_log", "tb_lus_status"}) box.collection(name, spread(daysAgo(3), daysAgo(1), 20));
+    for (const char* name : {"tb_service_log", "tb_lus_status", "tb_a'b"}) box.collection(name, spread(daysAgo(3), daysAgo(1), 20));
     const std::string both = "[qor]\ntb_audit_log\ntb_backup_log\n";
     const Result check = box.run({"check", "-f", box.write("lists/list.txt", both)});
     EXPECT_EQ(check.status, 0);
@@ -146,6 +146,7 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
         {"tb_backup_log", "other", "force", unread, false, 1},
         {"tb_base_report_data", "mongopass", "yes", "tb_base_report_data  (completed rows : 2) [NOT VERIFIED : MongoDB 3, ClickHouse 2, 1 missing]", false, 1},
         {"tb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", false, 1, ".drop()"},  // the drop fails
+        {"tb_a'b", "mongopass", "force", "tb_a'b  (completed rows : unreadable) [NOT VERIFIED : refused name]", false, 1},
         {"tb_backup_log\ntb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", true, 0},
         {"tb_engine_update_log\ntb_audit_log\ntb_base_report_data", "mongopass", "force", "tb_engine_update_log  (completed rows : 0) [NOT MIGRATED]", true, 0},
     };
