@@ -110,6 +110,7 @@ TEST(Retry, TakesAgainWhatMongoDBHoldsAndKeepsTheRowsItLetGo) {
         std::ofstream(file) << kept;
         const Result retry = box.run({"retry", "-t", name});
         ASSERT_EQ(retry.status, 0) << retry.out << retry.err;
+        EXPECT_EQ(retry.out.find(" could not "), std::string::npos) << retry.out;
         EXPECT_EQ(retry.summaryLine(0),
                   "Summary : " + name + " : migrated after clearing, verified 30, staging 30, completed 50");
         expectMigrated(name, 50);
