@@ -51,6 +51,10 @@ CommandLine scanArguments(const std::vector<std::string>& arguments) {
             commandLine.dryRun = true;
             continue;
         }
+        if (arguments[i] == "--delete-history") {
+            commandLine.deleteHistory = true;
+            continue;
+        }
         if (arguments[i] == "--help" || arguments[i] == "-h") {
             commandLine.help = true;
             continue;
@@ -84,6 +88,7 @@ std::optional<Invocation> readInvocation(const CommandLine& commandLine) {
     parameters.table = commandLine.table;
     parameters.listFile = commandLine.listFile;
     parameters.memoryLimitSet = !commandLine.memoryLimit.empty();
+    parameters.deleteHistory = commandLine.deleteHistory;
     const bool allRead = readNumericOption("-i", commandLine.interval, parameters.interval) &&
                          readNumericOption("-n", commandLine.batchCount, parameters.batchCount) &&
                          readNumericOption("-j", commandLine.jobs, parameters.jobs) &&
@@ -235,6 +240,9 @@ void writeHelp() {
         << "  --dry-run        start/retry/repair: read and decide as usual, but only show each\n"
         << "                   write (passwords as ***) instead of running it; the summary says\n"
         << "                   what a run would do (would migrate, would repair N)\n"
+        << "  --delete-history retry: also delete the rows of documents MongoDB no longer holds\n"
+        << "                   that lie in the span it clears; without it such a retry clears\n"
+        << "                   nothing, says how many rows it would delete, and ends 1\n"
         << "  -h, --help       this text\n"
         << "  --version        the tool's version\n"
         << "\n"
@@ -249,8 +257,11 @@ void writeHelp() {
         << "  130, 143, 129  stopped by SIGINT, SIGTERM or SIGHUP\n"
         << "\n"
         << "Rows of documents MongoDB let go are history and kept (a retry clears them inside\n"
-        << "MongoDB's span, repair keeps them, drop is not marked by them); a row held twice fails\n"
-        << "the collection: run retry -t. Each side sums a span up along its own index: one mongosh\n"
-        << "aggregation over the _id bounds and one ClickHouse query over the oids, and where they\n"
-        << "differ one call of each per level of pieces, down to pieces of 10,000 compared id by id.\n";
+        << "MongoDB's span only with --delete-history, repair keeps them, drop is not marked by\n"
+        << "them); a row held twice fails the collection: run retry -t. Each side sums a span up\n"
+        << "along its own index (a count and a fingerprint mixed from all twelve bytes of each id):\n"
+        << "one mongosh aggregation over the _id bounds and one ClickHouse query over the oids,\n"
+        << "and where they differ one call of each per level of pieces, down to pieces of 10,000\n"
+        << "compared id by id. Documents whose _id is not an ObjectId are counted apart: while\n"
+        << "there are any, the collection is not whole.\n";
 }

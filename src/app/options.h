@@ -30,6 +30,7 @@ struct CommandLine {
     std::string olapUser;
     std::string olapPassword;
     bool dryRun = false;
+    bool deleteHistory = false;
     // Where in the arguments the values taken as -np and -cp stand: the
     // places to overwrite, as the scan read them and no other way.
     std::vector<std::size_t> passwordPositions;

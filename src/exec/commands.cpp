@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <stdexcept>
 
+#include "exec/id_fingerprint.h"
 #include "exec/shell_quote.h"
 #include "util/dates.h"
 #include "util/paths.h"
@@ -46,6 +47,8 @@ constexpr std::string_view dataDateScript =
 constexpr std::string_view storageSizeScript =
     "'db.getCollection(\"%s\").stats().storageSize' ";
 constexpr std::string_view dropScript = "'db.%s.drop()' ";
+constexpr std::string_view otherIdsCountScript =
+    "'db.%s.countDocuments({ _id: { $not: { $type: \"objectId\" } } }, { hint: { _id: 1 } })' ";
 constexpr std::string_view mergeSeqConversionScript =
     "'db.%s.updateMany( { \"merge_seq\": { $type: \"string\" } }, [ { $set: { \"merge_seq\": "
     "{ $convert: { input: \"$merge_seq\", to: \"int\" } } } } ] );'";
@@ -182,6 +185,10 @@ ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view col
     return mongoshCommand(login, fillTemplate(dropScript, {insideSingleQuotes(collection)}));
 }
 
+ShellCommand otherIdsCountCommand(const MongoLogin& login, std::string_view collection) {
+    return mongoshCommand(login, fillTemplate(otherIdsCountScript, {insideSingleQuotes(collection)}));
+}
+
 ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection) {
     return mongoshCommand(login,
                           fillTemplate(mergeSeqConversionScript, {insideSingleQuotes(collection)}));
@@ -198,11 +205,11 @@ ShellCommand documentSummariesCommand(const MongoLogin& login, std::string_view 
     // last value prints over several lines when wide; joined, it is one
     // line of plain numbers.
     const std::string script =
-        "const summary = r => r ? String(r.n) + ' ' + String(r.s) : '0 0'; print([" + bounds +
+        "const summary = r => r ? String(r.n) + ' ' + String(r.f) : '0 0'; print([" + bounds +
         "].map(b => summary(db." + std::string(collection) +
         ".aggregate([{ $match: { _id: { $gte: ObjectId(b[0]), $lte: ObjectId(b[1]) } } }, "
-        "{ $group: { _id: null, n: { $sum: 1 }, s: { $sum: { $toLong: { $divide: "
-        "[{ $toLong: { $toDate: '$_id' } }, 1000] } } } } }], { hint: { _id: 1 } }).toArray()[0]))"
+        "{ $group: { _id: null, n: { $sum: 1 }, f: { $sum: " + documentFingerprintExpression() +
+        " } } }], { hint: { _id: 1 } }).toArray()[0]))"
         ".join(' '))";
     return mongoshCommand(login, "\"" + insideDoubleQuotes(script) + "\"");
 }
@@ -297,16 +304,10 @@ namespace {
 std::string retryMarkKey(std::string_view completedTable) { return "retry " + std::string(completedTable); }
 }  // namespace
 
-namespace {
-// The seconds of an `oid`, as MongoDB reads them from its `_id`.
-constexpr std::string_view oidSeconds = "reinterpretAsUInt32(reverse(unhex(substring(oid, 1, 8))))";
-}  // namespace
-
 std::string completedSummarySql(std::string_view completedTable, const ObjectIdSpan& span) {
-    return "select count(), sum(" + std::string(oidSeconds) +
-           "), (select count() from mig_tb_preprocess_completed where table_name = '" +
-           retryMarkKey(completedTable) + "') from " + std::string(completedTable) + " where " +
-           oidCondition(span);
+    return "select count(), sum(f), (select count() from mig_tb_preprocess_completed where table_name = '" +
+           retryMarkKey(completedTable) + "') from (" +
+           rowFingerprintsSql(std::string(completedTable) + " where " + oidCondition(span)) + ")";
 }
 
 std::string retryMarkSql(std::string_view completedTable) {
@@ -324,9 +325,10 @@ std::string completedSummariesByPrefixSql(std::string_view completedTable, const
     std::string listed;
     for (const std::string& parent : parents) listed += (listed.empty() ? "'" : ", '") + parent + "'";
     const std::string length = std::to_string(prefixLength);
-    return "select substring(oid, 1, " + length + "), count(), sum(" + std::string(oidSeconds) +
-           ") from " + std::string(completedTable) + " where " + oidCondition(span) +
-           " and substring(oid, 1, " + std::to_string(parents.front().size()) + ") in (" + listed +
+    return "select substring(oid, 1, " + length + "), count(), sum(f) from (" +
+           rowFingerprintsSql(std::string(completedTable) + " where " + oidCondition(span) +
+                              " and substring(oid, 1, " + std::to_string(parents.front().size()) + ") in (" +
+                              listed + ")") +
            ") group by 1";
 }
 

@@ -41,10 +41,13 @@ ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collec
 ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view collection);
 ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection);
 // The summary of each of `spans` (both bounds set, inclusive) along the
-// `_id` index, the shell starting once: "count seconds" for each span, in
+// `_id` index, the shell starting once: "count fingerprint" for each span, in
 // their order, on one line.
 ShellCommand documentSummariesCommand(const MongoLogin& login, std::string_view collection,
                                       const std::vector<ObjectIdSpan>& spans);
+// How many documents have an `_id` that is not an ObjectId: no ObjectId
+// bound takes them in.
+ShellCommand otherIdsCountCommand(const MongoLogin& login, std::string_view collection);
 
 // --- MongoDB export
 // The filter option of the export-and-load pipeline: none without an upper
@@ -77,7 +80,7 @@ ShellCommand clickhouseLoadCommand(const ClickHouseLogin& login, std::string_vie
 
 std::string rangeSummarySql(std::string_view completedTable);
 std::string migCountSql(std::string_view olapName);
-// The summary of the completed rows of `span` (count, sum of seconds), and
+// The summary of the completed rows of `span` (count, fingerprint), and
 // whether a retry marked the table as cleared only in part.
 std::string completedSummarySql(std::string_view completedTable, const ObjectIdSpan& span);
 // A retry marks the completed table while it clears: the target's rows go
@@ -86,7 +89,7 @@ std::string retryMarkSql(std::string_view completedTable);
 std::string retryUnmarkSql(std::string_view completedTable);
 // The summaries of the completed rows of `span` by the first `prefixLength`
 // digits of their `oid`, for the prefixes that continue one of `parents`
-// (all of one length): "prefix TAB count TAB seconds" lines.
+// (all of one length): "prefix TAB count TAB fingerprint" lines.
 std::string completedSummariesByPrefixSql(std::string_view completedTable, const ObjectIdSpan& span,
                                           std::size_t prefixLength,
                                           const std::vector<std::string>& parents);

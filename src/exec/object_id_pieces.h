@@ -16,17 +16,17 @@
 #include "exec/commands.h"
 
 // What one side holds of a span, summed up along its own index without
-// sending a single id: how many ids, and the sum of their seconds (the first
-// eight hex digits). A missing document hidden by a row loaded twice, or by
-// the row of a document MongoDB let go, changes the sum though not the count.
+// sending a single id: how many ids, and the sum of their fingerprint values.
+// A missing document hidden by a row loaded twice, or by the row of a
+// document MongoDB let go, changes the sum though not the count.
 struct Summary {
     std::int64_t count = 0;
-    std::uint64_t seconds = 0;
+    std::uint64_t fingerprint = 0;
 
     bool operator==(const Summary&) const = default;
     Summary& operator+=(const Summary& other) {
         count += other.count;
-        seconds += other.seconds;
+        fingerprint += other.fingerprint;
         return *this;
     }
 };

@@ -9,6 +9,7 @@
 #include "exec/repair_work_file.h"
 #include "exec/span_ids.h"
 #include "exec/span_summaries.h"
+#include "util/dates.h"
 #include "util/log.h"
 #include "util/parsers.h"
 
@@ -47,13 +48,17 @@ private:
         // A span without both bounds would compare nothing and look whole.
         if (!isObjectIdText(span.lower) || !isObjectIdText(span.upper))
             return unreadable("", "no ObjectId bounds to compare between");
+        const SideReading<std::int64_t> others = countOtherIds(collection_.mongo, collection_.name, host_);
+        if (!others.value) return unreadable(mongoSide, others.why);
+        findings_.otherIds = *others.value;
         const std::optional<Piece> root = pieceOfSpan(span);
         if (!root) {
             result_.rows = Summary{};
             return true;
         }
         const SideReading<Summary> rows =
-            summarizeCompletedRows(collection_.clickhouse, collection_.completedTable, root->bounds, host_);
+            summarizeCompletedRows(collection_.clickhouse, collection_.completedTable, root->bounds, host_,
+                                   collection_.despiteRetryMark);
         if (!rows.value) return unreadable(clickhouseSide, rows.why);
         std::vector<Piece> level = {*root};
         result_.rows = level.front().rows = *rows.value;
@@ -175,6 +180,7 @@ private:
             }
         }
         runs.finish();
+        adviseOnRowsTwice();
         return true;
     }
 
@@ -189,8 +195,7 @@ private:
             findings_.letGo += piece.rows.count;
             return true;
         }
-        std::int64_t documents = 0, rows = 0, twice = 0;
-        std::string lowest, highest;
+        std::int64_t documents = 0, rows = 0;
         while (const std::optional<IdEvent> event = ids.next(piece.bounds.lower)) {
             documents += event->match == IdMatch::missing || event->match == IdMatch::present;
             rows += event->match != IdMatch::missing;
@@ -203,8 +208,8 @@ private:
                     runs.present();
                     break;
                 case IdMatch::twice:
-                    if (twice++ == 0) highest = event->id;
-                    lowest = event->id;
+                    if (findings_.twice++ == 0) twiceNewest_ = event->id;
+                    twiceOldest_ = event->id;
                     break;
                 case IdMatch::letGo:
                     ++findings_.letGo;
@@ -218,12 +223,23 @@ private:
             return unreadable(mongoSide, listingMismatch(mongoSide, documents, piece.documents.count));
         if (rows != piece.rows.count)
             return unreadable(clickhouseSide, listingMismatch(clickhouseSide, rows, piece.rows.count));
-        if (twice > 0) {
-            findings_.twice += twice;
-            say(" holds ", twice, " rows twice between ", lowest, " and ", highest, ": run retry -t ",
-                collection_.name);
-        }
         return true;
+    }
+
+    // A retry mends rows held twice by clearing the whole span, and with it
+    // the rows of documents MongoDB let go: the advice says what it costs.
+    void adviseOnRowsTwice() const {
+        if (findings_.twice == 0) return;
+        const auto day = [](const std::string& id) { return formatTime(std::stoll(id.substr(0, 8), nullptr, 16), "%Y-%m-%d"); };
+        const std::string days = day(twiceOldest_) == day(twiceNewest_)
+                                     ? "on " + day(twiceOldest_)
+                                     : "from " + day(twiceOldest_) + " to " + day(twiceNewest_);
+        if (findings_.letGo == 0)
+            say(" holds ", findings_.twice, " rows twice ", days, ": run retry -t ", collection_.name);
+        else
+            say(" holds ", findings_.twice, " rows twice ", days, ": run retry -t ", collection_.name,
+                " --delete-history, which also deletes the ", findings_.letGo,
+                " rows of documents MongoDB no longer holds");
     }
 
     // The ids of the pieces [first, last) that both sides hold some of, into
@@ -288,6 +304,7 @@ private:
     const std::function<void(const MissingTerm&)>& onMissing_;
     SpanComparison result_;
     SpanFindings findings_;
+    std::string twiceNewest_, twiceOldest_;
 };
 }  // namespace
 
@@ -301,5 +318,8 @@ std::string describeFindings(const SpanFindings& findings) {
                        std::to_string(findings.rows.count);
     if (findings.missing > 0) text += ", " + std::to_string(findings.missing) + " missing";
     if (findings.twice > 0) text += ", " + std::to_string(findings.twice) + " twice";
+    if (findings.otherIds > 0)
+        text += ", " + std::to_string(findings.otherIds) +
+                (findings.otherIds == 1 ? " document whose _id is" : " documents whose _id is") + " not an ObjectId";
     return text;
 }

@@ -2,7 +2,7 @@
 // Which documents of a span each side holds: the one comparison behind every
 // verification, "repair" and "drop". Two totals cannot tell a document
 // missing from a row loaded twice beside it, so each side summarizes the
-// span along its own index (count and sum of seconds); where the summaries
+// span along its own index (count and fingerprint); where the summaries
 // differ the span is cut into pieces and only the pieces that differ are
 // cut again, down to pieces small enough to compare id by id.
 
@@ -23,6 +23,9 @@ struct ComparedCollection {
     std::string completedTable;  // in ClickHouse
     // The function name its lines carry; empty: the comparison writes none.
     std::string_view loggedAs;
+    // A retry counts what its clearing would delete, also while the mark of
+    // an earlier retry says the target may have lost some of it.
+    bool despiteRetryMark = false;
 };
 
 struct SpanFindings {
@@ -31,9 +34,12 @@ struct SpanFindings {
     std::int64_t missing = 0;  // documents MongoDB holds and the completed table lacks
     std::int64_t twice = 0;    // rows more of documents MongoDB holds
     std::int64_t letGo = 0;    // rows of documents MongoDB no longer holds: history, kept
+    // Documents of the collection whose `_id` is not an ObjectId, wherever
+    // they lie: no span takes them in, so nothing moves or verifies them.
+    std::int64_t otherIds = 0;
 
     // Every document MongoDB holds is there exactly once.
-    bool whole() const { return missing == 0 && twice == 0; }
+    bool whole() const { return missing == 0 && twice == 0 && otherIds == 0; }
 };
 
 struct SpanComparison {

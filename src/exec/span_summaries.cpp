@@ -10,9 +10,9 @@
 namespace {
 constexpr const char* notANumber = "a summary that is not a number";
 
-std::optional<Summary> summaryOf(std::string_view count, std::string_view seconds) {
+std::optional<Summary> summaryOf(std::string_view count, std::string_view fingerprint) {
     const std::optional<std::uint64_t> n = readWholeNumber(count);
-    const std::optional<std::uint64_t> sum = readWholeNumber(seconds);
+    const std::optional<std::uint64_t> sum = readWholeNumber(fingerprint);
     if (!n || !sum || *n > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
         return std::nullopt;
     return Summary{static_cast<std::int64_t>(*n), *sum};
@@ -28,8 +28,8 @@ SideReading<std::vector<Summary>> summarizeDocuments(const MongoLogin& login, st
     if (call.failed()) return {std::nullopt, call.failure()};
     std::vector<Summary> summaries;
     std::istringstream words(printed);
-    for (std::string count, seconds; words >> count;) {
-        const std::optional<Summary> summary = words >> seconds ? summaryOf(count, seconds) : std::nullopt;
+    for (std::string count, fingerprint; words >> count;) {
+        const std::optional<Summary> summary = words >> fingerprint ? summaryOf(count, fingerprint) : std::nullopt;
         if (!summary) return {std::nullopt, notANumber};
         summaries.push_back(*summary);
     }
@@ -53,8 +53,17 @@ std::string summarizePieces(const MongoLogin& login, std::string_view collection
     return "";
 }
 
+SideReading<std::int64_t> countOtherIds(const MongoLogin& login, std::string_view collection, const Host& host) {
+    const CommandOutput reply = executeCommand(otherIdsCountCommand(login, collection), host);
+    if (reply.failed()) return {std::nullopt, reply.failure()};
+    const std::optional<Summary> count = summaryOf(removeNewlines(reply.text), "0");
+    if (!count) return {std::nullopt, notANumber};
+    return {count->count, ""};
+}
+
 SideReading<Summary> summarizeCompletedRows(const ClickHouseLogin& login, std::string_view completedTable,
-                                           const ObjectIdSpan& span, const Host& host) {
+                                           const ObjectIdSpan& span, const Host& host,
+                                           bool despiteRetryMark) {
     const QueryResult reply = getClickHouseQueryResult(login, completedSummarySql(completedTable, span), host);
     if (reply.failed()) return {std::nullopt, reply.failure()};
     const std::vector<std::string>& fields = reply.fields;
@@ -62,7 +71,7 @@ SideReading<Summary> summarizeCompletedRows(const ClickHouseLogin& login, std::s
     const std::optional<std::uint64_t> marks =
         fields.size() == 3 ? readWholeNumber(removeNewlines(fields[2])) : std::nullopt;
     if (!rows || !marks) return {std::nullopt, notANumber};
-    if (*marks != 0) return {std::nullopt, "marked by a retry that did not end well: run retry again"};
+    if (*marks != 0 && !despiteRetryMark) return {std::nullopt, "marked by a retry that did not end well: run retry again"};
     return {rows, ""};
 }
 
@@ -75,11 +84,11 @@ SideReading<std::map<std::string, Summary>> summarizeCompletedRowsByPrefix(
         clickhouseCommand(login, completedSummariesByPrefixSql(completedTable, span, prefixLength, parents)),
         host, [&](std::string_view line) {
             std::istringstream fields{std::string(line)};
-            std::string prefix, count, seconds, more;
+            std::string prefix, count, fingerprint, more;
             const std::optional<Summary> summary =
                 std::getline(fields, prefix, '\t') && std::getline(fields, count, '\t') &&
-                        std::getline(fields, seconds, '\t') && !std::getline(fields, more)
-                    ? summaryOf(count, seconds)
+                        std::getline(fields, fingerprint, '\t') && !std::getline(fields, more)
+                    ? summaryOf(count, fingerprint)
                     : std::nullopt;
             readable = readable && summary && prefix.size() == prefixLength && rows.count(prefix) == 0;
             if (readable) rows[prefix] = *summary;

@@ -33,10 +33,15 @@ std::string summarizePieces(const MongoLogin& login, std::string_view collection
 SideReading<std::vector<Summary>> summarizeDocuments(const MongoLogin& login, std::string_view collection,
                                                     const std::vector<ObjectIdSpan>& spans, const Host& host);
 
+// How many of the collection's documents no ObjectId bound takes in.
+SideReading<std::int64_t> countOtherIds(const MongoLogin& login, std::string_view collection, const Host& host);
+
 // The completed rows of `span`. Unreadable, too, while a retry's mark says
-// the table may record rows its target no longer holds.
+// the table may record rows its target no longer holds, unless read
+// `despiteRetryMark`.
 SideReading<Summary> summarizeCompletedRows(const ClickHouseLogin& login, std::string_view completedTable,
-                                           const ObjectIdSpan& span, const Host& host);
+                                           const ObjectIdSpan& span, const Host& host,
+                                           bool despiteRetryMark = false);
 
 // The completed rows of `span` by the first `prefixLength` digits of their
 // `oid`, for the prefixes that continue one of `parents`; a prefix without

@@ -2,9 +2,37 @@
 
 #include "exec/commands.h"
 #include "exec/runners.h"
+#include "exec/span_comparison.h"
 #include "util/log.h"
 
+namespace {
+constexpr const char* loggedAs = "deleteOriginalTable";
+
+// The rows of documents MongoDB let go are history that no other copy
+// keeps: a clearing deletes them only when the administrator said so, and
+// says how many first.
+bool historyMayGo(const OlapMigrator& run, const CollectionKind& kind, const Clearing& clearing) {
+    const ComparedCollection collection{run.mongo, run.clickhouse, kind.name, kind.completedTable, {}, true};
+    const SpanComparison compared = compareSpan(collection, clearing.completed, run.host);
+    if (!compared.findings) {
+        LOG_AS(loggedAs, kind.name, " table data could not be deleted (the rows of documents MongoDB no longer holds could "
+            "not be counted: ", compared.why, "), nothing was cleared");
+        return false;
+    }
+    const std::int64_t letGo = compared.findings->letGo;
+    if (letGo == 0) return true;
+    if (!run.parameters.deleteHistory) {
+        LOG_AS(loggedAs, kind.name, " table data would lose ", letGo, " rows of documents MongoDB no longer holds, "
+            "nothing was cleared: run retry -t ", kind.name, " --delete-history to delete them too");
+        return false;
+    }
+    LOG_AS(loggedAs, kind.name, " table data delete takes ", letGo, " rows of documents MongoDB no longer holds with it");
+    return true;
+}
+}  // namespace
+
 bool deleteOriginalTable(const OlapMigrator& run, const CollectionKind& kind, const Clearing& clearing) {
+    if (!historyMayGo(run, kind, clearing)) return false;
     LOG(kind.name, " table data delete (", clearing.toTime, " ~ ", clearing.fromTime, ")");
     const auto statement = [&run](const std::string& sql) {
         return executeClickHouseCommand(run.clickhouse, sql, run.host);

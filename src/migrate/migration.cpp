@@ -58,10 +58,9 @@ Outcome verified(const OlapMigrator& run, const CollectionKind& kind, const Plan
         return plan.outcome;
     }
     if (run.parameters.dryRun && plan.move != Move::nothing) return plan.outcome;
-    if (found->twice > 0) {
-        record.twice = found->twice;
-        return Outcome::failed;
-    }
+    if (found->twice > 0) record.twice = found->twice;
+    // Neither a start nor a repair can mend those.
+    if (found->twice > 0 || found->otherIds > 0) return Outcome::failed;
     return plan.whenUnequal;
 }
 

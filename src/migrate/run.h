@@ -31,6 +31,9 @@ struct RunParameters {
     bool retryMode = false;
     bool repairMode = false;  // moves only what ClickHouse lacks
     bool dryRun = false;  // loads nothing, so what it moves cannot be judged by the counts
+    // A retry may delete rows of documents MongoDB let go, history kept
+    // nowhere else, only when the administrator said so.
+    bool deleteHistory = false;
     std::int64_t startedAt = 0;  // epoch seconds, read once when the run begins
 
     bool hasDateRange() const { return !startTime.empty() && !endTime.empty(); }

@@ -16,6 +16,9 @@ std::optional<SpanFindings> verifyMigratedSpan(const OlapMigrator& run, const Co
         LOG_AS(kind.loggedAs, kind.name, " verified : ", found.documents.count, " documents");
     else
         LOG_AS(kind.loggedAs, kind.name, " verification failed : ", describeFindings(found));
+    if (found.otherIds > 0)
+        LOG_AS(kind.loggedAs, kind.name, " holds ", found.otherIds,
+               " documents whose _id is not an ObjectId: the tool can neither move nor verify them");
     if (found.letGo > 0)
         LOG_AS(kind.loggedAs, kind.name, " keeps ", found.letGo, " rows of documents MongoDB no longer holds");
     return found;
