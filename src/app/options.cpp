@@ -240,7 +240,7 @@ void writeHelp() {
         << "  --dry-run        start/retry/repair: read and decide as usual, but only show each\n"
         << "                   write (passwords as ***) instead of running it; the summary says\n"
         << "                   what a run would do (would migrate, would repair N)\n"
-        << "  --delete-history retry: also delete the rows of documents MongoDB no longer holds\n"
+        << "  --delete-history  retry: also delete the rows of documents MongoDB no longer holds\n"
         << "                   that lie in the span it clears; without it such a retry clears\n"
         << "                   nothing, says how many rows it would delete, and ends 1\n"
         << "  -h, --help       this text\n"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
@@ -125,7 +126,14 @@ TEST(Retry, TakesAgainWhatMongoDBHoldsAndKeepsTheRowsItLetGo) {
             Engines::get().clickhouse("insert into " + table + " select * from " + table + " order by oid desc limit 1");
         const Result doubled = box.run({"start", "-t", name});
         EXPECT_EQ(doubled.summaryLine(0), "Summary : " + name + " : failed, 1 rows twice, run retry -t " + name);
-        EXPECT_EQ(box.run({"retry", "-t", name}).status, 0);
+        EXPECT_EQ(doubled.messages(name + " holds 1 rows twice on " + isoDay(daysAgo(1)) + ": run retry -t " + name +
+                                   " --delete-history, which also deletes the 1 rows of documents MongoDB no longer holds").size(), 1u) << doubled.out;
+        // A retry deletes that history only when told to.
+        const Result refused = box.run({"retry", "-t", name});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.messages(name + " table data would lose 1 rows of documents MongoDB no longer holds, nothing was cleared").size(), 1u) << refused.out;
+        EXPECT_EQ(Engines::get().count("mig_" + name + "_completed"), 51);
+        EXPECT_EQ(box.run({"retry", "-t", name, "--delete-history"}).status, 0);
         // Within MongoDB's span a retry takes back only what MongoDB still holds.
         EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from " + name), "49\t49");
     }
@@ -253,8 +261,8 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
          {audit + all, report + all, base + "failed", failed}, "oid_temp.txt : it is a symbolic link"},
         {"link at the id list", {{"link", "/tmp/oid_list.txt"}}, {"start"}, 1,
          {audit + all, report + all, base + "failed", failed}, "oid_list.txt : it is a symbolic link"},
-        {"PID file of another program", {{"pid of this test", ""}}, {"start"}, 0, {audit + all, report + all, base + all, migrated},
-         "The PID file names pid " + std::to_string(getpid()) + ", which now runs cli_tests, not qorolapmigrate: a stale file, removed"},
+        {"PID file of a live process named qorolapmigrate that holds no lock", {{"namesake", ""}}, {"start"}, 0,
+         {audit + all, report + all, base + all, migrated}, ", but no run holds its lock: a stale file, removed"},
         {"PID file of this very run, its number handed back after a reboot", {{"own pid", ""}}, {"start"}, 0,
          {audit + all, report + all, base + all, migrated}},
         {"another account's exporter file", {{"foreign", "/tmp/qorolapmigrate-mongoexport-1.yaml"}}, {"start"}, 0,
@@ -287,7 +295,13 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
             std::filesystem::remove(box.path("/bin/psql"));
             std::filesystem::create_symlink("/bin/false", box.path("/bin/psql"));
         }
-        if (fault.env.count("pid of this test")) box.write("var/run/qor/qorolapmigrate.pid", std::to_string(getpid()));
+        pid_t namesake = 0;
+        if (fault.env.count("namesake")) {
+            std::filesystem::create_symlink("/bin/sleep", box.path("/qorolapmigrate"));
+            const char* argv[] = {"qorolapmigrate", "600", nullptr};
+            ASSERT_EQ(posix_spawn(&namesake, box.path("/qorolapmigrate").c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+            box.write("var/run/qor/qorolapmigrate.pid", std::to_string(namesake));
+        }
         const std::string foreign = fault.env.count("foreign") ? box.write(fault.env.at("foreign").substr(1), "theirs") : "";
         ASSERT_TRUE(foreign.empty() || chown(foreign.c_str(), 65534, 65534) == 0);
         std::vector<std::string> args = fault.args;
@@ -295,6 +309,7 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         std::string line = "echo $$ >" + box.path("/var/run/qor/qorolapmigrate.pid").string() + "; exec \"$0\"";
         for (const std::string& arg : args) line += " " + arg;
         const Result run = fault.env.count("own pid") ? box.shell(line) : box.run(args);
+        if (namesake != 0) kill(namesake, SIGKILL), waitpid(namesake, nullptr, 0);
         EXPECT_EQ(run.status, fault.status) << run.out << run.err;
         EXPECT_EQ(run.summary(), fault.summary) << run.out;
         if (!fault.why.empty()) { EXPECT_NE(run.out.find(fault.why), std::string::npos) << run.out; }
@@ -429,6 +444,62 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
         std::ifstream kept(planted);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "untouched");
         EXPECT_EQ(workFiles(box), c.env.count("link")) << "a link is left as it is";
+    }
+}
+
+// A bulk insert gives thousands of documents one second, one process value and a counter. A missing
+// document there must not hide behind a row twice or a let-go row, nor across seconds, nor below the top.
+TEST(Repair, NoMissingDocumentHidesBehindAnotherChange) {
+    const std::int64_t s = daysAgo(3) + 777;
+    const auto bulk = [&](std::vector<std::int64_t> seconds, std::vector<int> inserts) {
+        for (std::size_t i = 0; i < inserts.size(); ++i) seconds.insert(seconds.end(), inserts[i], s + i);
+        return seconds;
+    };
+    const std::vector<std::int64_t> oneSecond = bulk(spread(daysAgo(5), daysAgo(1), 2000), {1000}),
+                                    threeSeconds = bulk(spread(daysAgo(5), daysAgo(1), 2000), {100, 100, 100}),
+                                    deep = bulk(spread(daysAgo(6), daysAgo(1), 11600), {1000});
+    const auto before = [&](const std::vector<std::int64_t>& seconds) { return std::count_if(seconds.begin(), seconds.end(), [&](auto t) { return t < s; }); };
+    const auto twice = [](std::int64_t n) {
+        for (const std::string table : {"tb_audit_log", "mig_tb_audit_log_completed"})
+            Engines::get().clickhouse("insert into " + table + " select * from " + table + " order by oid limit 1 offset " + std::to_string(n - 1));
+    };
+    const auto missing = [](std::int64_t n) { takeOut("tb_audit_log", "n = " + std::to_string(n)); };
+    const std::int64_t at = before(oneSecond), deepAt = before(deep), apart = before(threeSeconds);
+    const struct {
+        std::string name;
+        std::vector<std::int64_t> seconds;
+        std::function<void(const Sandbox&)> damage;
+        std::string mark, repaired;
+        std::int64_t oids;  // distinct oids of the completed table after the repair
+    } cases[] = {
+        {"a row twice and a document missing in one second", oneSecond, [&](auto&) { twice(at + 10); missing(at + 20); },
+         "MongoDB 3000, ClickHouse 3000, 1 missing, 1 twice", "failed, repaired 1, 1 rows twice, run retry -t tb_audit_log", 3000},
+        {"a let-go document and a missing one in one second", oneSecond, [&](auto& box) { box.letGo("tb_audit_log", at + 10); missing(at + 20); },
+         "MongoDB 2999, ClickHouse 2999, 1 missing", "repaired 1, verified 2999", 3000},
+        {"rows twice at s and s+2, two missing at s+1", threeSeconds, [&](auto&) { twice(apart + 5); twice(apart + 205); missing(apart + 105); missing(apart + 150); },
+         "MongoDB 2300, ClickHouse 2300, 2 missing, 2 twice", "failed, repaired 2, 2 rows twice, run retry -t tb_audit_log", 2300},
+        {"a cancelling pair below the top of 12,600", deep, [&](auto&) { missing(100); twice(deepAt + 10); missing(deepAt + 20); },
+         "MongoDB 12600, ClickHouse 12599, 2 missing, 1 twice", "failed, repaired 2, 1 rows twice, run retry -t tb_audit_log", 12600},
+        {"a document whose _id is not an ObjectId", spread(daysAgo(5), daysAgo(1), 300),
+         [](auto& box) { std::ofstream(box.path("/tevfs/nosql/tb_audit_log.jsonl"), std::ios::app) << "{\"_id\":\"manual-fix-2026-11\"}\n"; },
+         "MongoDB 300, ClickHouse 300, 1 document whose _id is not an ObjectId", "failed", 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        box.collection("tb_audit_log", c.seconds);
+        ASSERT_EQ(box.run({"start", "-t", "tb_audit_log"}).status, 0);
+        c.damage(box);
+        const Result start = box.run({"start", "-t", "tb_audit_log"});
+        EXPECT_EQ(start.status, 1) << start.out;
+        const Result drop = box.run({"drop", "-f", box.write("lists/drop_list.txt", "[qor]\ntb_audit_log\n")}, "yes\n");
+        EXPECT_EQ(drop.status, 1);
+        EXPECT_NE(drop.out.find("[NOT VERIFIED : " + c.mark + "]"), std::string::npos) << drop.out;
+        EXPECT_TRUE(std::filesystem::exists(box.path("/tevfs/nosql/tb_audit_log.jsonl")));
+        const Result repair = box.run({"repair", "-t", "tb_audit_log"});
+        EXPECT_EQ(repair.status, c.repaired.starts_with("failed")) << repair.out;
+        EXPECT_EQ(repair.summaryLine(0), "Summary : tb_audit_log : " + c.repaired) << repair.out;
+        EXPECT_EQ(Engines::get().clickhouse("select uniqExact(oid) from mig_tb_audit_log_completed"), std::to_string(c.oids));
     }
 }
 
