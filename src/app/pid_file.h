@@ -6,12 +6,11 @@
 
 #include "exec/child_groups.h"
 
-// What stands in the way of a new run: a live run of this tool, or a program
-// that an earlier run started and that still runs (a run killed outright
-// leaves its children running). With neither, a PID file naming a process
-// that is gone or runs another program (its number taken again), or holding
-// no number at all, is stale and removed with its ledger; a line names the
-// other program.
+// What stands in the way of a new run: a live run of this tool, which holds
+// the lock of its PID file, or a program that an earlier run started and
+// that still runs (a run killed outright leaves its children running). With
+// neither, a PID file is stale, whatever process its number names now, and
+// removed with its ledger; a line names the pid.
 struct EarlierRun {
     bool alive = false;
     std::optional<LedgerChild> child;
@@ -23,7 +22,8 @@ std::string childLedgerPath();
 
 enum class PidFileWrite { written, taken, failed };
 
-// Creates the PID file exclusively with this process's id. `taken` means
+// Creates the PID file exclusively with this process's id and holds its
+// lock until removePidFile() or the end of the process. `taken` means
 // another run created it first, after our own test said the way was free.
 PidFileWrite writePidFile();
 

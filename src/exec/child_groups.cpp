@@ -64,9 +64,9 @@ std::string firstLine(const std::filesystem::path& file) {
     return line;
 }
 
-// Whether `process` is a live member of `group` (0: of any group) running
-// `program`: by its name, which the kernel cuts to 15 characters, or by the
-// script an interpreter runs. A zombie keeps its name but runs nothing any more.
+// Whether `process` is a live member of `group` running `program`: by its
+// name, which the kernel cuts to 15 characters, or by the script an
+// interpreter runs. A zombie keeps its name but runs nothing any more.
 bool runsProgram(const std::filesystem::path& process, pid_t group, const std::string& program) {
     const std::string stat = firstLine(process / "stat");
     const std::size_t nameEnd = stat.rfind(')');
@@ -75,8 +75,7 @@ bool runsProgram(const std::filesystem::path& process, pid_t group, const std::s
     std::string state;
     pid_t parent = 0;
     pid_t processGroup = 0;
-    if (!(fields >> state >> parent >> processGroup) || (group != 0 && processGroup != group) ||
-        state == "Z")
+    if (!(fields >> state >> parent >> processGroup) || processGroup != group || state == "Z")
         return false;
     if (firstLine(process / "comm") == program.substr(0, 15)) return true;
     std::ifstream cmdline(process / "cmdline");
@@ -150,12 +149,6 @@ std::optional<LedgerChild> stillRunningChild(const std::string& ledgerPath) {
     }
     return std::nullopt;
 }
-
-bool processRunsProgram(pid_t pid, const std::string& program) {
-    return pid > 0 && runsProgram("/proc/" + std::to_string(pid), 0, program);
-}
-
-std::string processName(pid_t pid) { return firstLine("/proc/" + std::to_string(pid) + "/comm"); }
 
 ChildStart::ChildStart(std::string_view program) : program_(program) {
     const sigset_t held = stopSignalSet();

@@ -41,14 +41,6 @@ struct LedgerChild {
 // A program named in the ledger at `ledgerPath` that still runs in its group.
 std::optional<LedgerChild> stillRunningChild(const std::string& ledgerPath);
 
-// Whether process `pid` lives and runs `program`, judged as the ledger's
-// programs are, in whatever group it runs.
-bool processRunsProgram(pid_t pid, const std::string& program);
-
-// The name the kernel keeps for process `pid` (cut to 15 characters);
-// empty when there is no such process.
-std::string processName(pid_t pid);
-
 // The start of one child, from the check that the run was not stopped to
 // the child's place in its group and in the ledger; stop signals wait until
 // then, so none can fall between the two and miss the child.

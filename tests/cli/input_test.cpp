@@ -166,13 +166,15 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
     }
 }
 
-// While a drop waits for its answer it holds the one-run lock, a Ctrl-C there
-// ends it, and a collection listed whole is compared again before it goes.
+// While a drop waits for its answer it holds the one-run lock, also against a
+// copy of the tool under another name; a Ctrl-C there ends it, and a
+// collection listed whole is compared again before it goes.
 TEST(Inspection, ADropHoldsTheRunLockAndComparesAgainBeforeEachDrop) {
     Sandbox box;
     const std::string list = "[qor]\ntb_audit_log\ntb_backup_log\n";
     for (const char* name : {"tb_audit_log", "tb_backup_log"}) box.collection(name, spread(daysAgo(3), daysAgo(1), 40));
     ASSERT_EQ(box.run({"start", "-f", box.write("lists/list.txt", list)}).status, 0);
+    std::filesystem::copy_file(QOR_BINARY, box.path("/qorolapmigrate-1.1.1"));
     const struct { std::string answer; int status; bool auditDropped; std::string why; } drops[] = {
         {"", 130, false, ""},  // SIGINT at the question
         {"yes\n", 1, true, "tb_backup_log collection not dropped, changed since the list : [NOT VERIFIED : MongoDB 40, ClickHouse 30, 10 missing]"},
@@ -185,7 +187,7 @@ TEST(Inspection, ADropHoldsTheRunLockAndComparesAgainBeforeEachDrop) {
         const int answer = open(fifo.c_str(), O_WRONLY);  // once the drop holds the other end
         std::filesystem::remove(fifo);
         while (box.outputSoFar(drop).find("(yes/no) : ") == std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const Result retry = box.run({"retry", "-t", "tb_backup_log"});
+        const Result retry = box.shell("exec " + box.path("/qorolapmigrate-1.1.1").string() + " retry -t tb_backup_log");
         EXPECT_EQ(retry.status, 1);
         EXPECT_NE(retry.err.find("already running !!"), std::string::npos) << retry.out;
         if (!d.answer.empty())  // rows lost while the question waits
