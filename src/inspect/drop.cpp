@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 
 #include "exec/commands.h"
 #include "exec/runners.h"
@@ -18,10 +19,13 @@ namespace {
 const std::string separator(56, '-');
 
 // Operators type in any case and sometimes more than one word; only the
-// first word counts, and it must be the word itself.
-std::string readAnswerWord(std::istream& answer) {
+// first word of the answer line counts, and it must be the word itself. An
+// empty line is an answer too; nothing when the input ended before a line.
+std::optional<std::string> readAnswerWord(std::istream& answer) {
+    std::string line;
+    if (!std::getline(answer, line)) return std::nullopt;
     std::string word;
-    answer >> word;
+    std::istringstream(line) >> word;
     std::transform(word.begin(), word.end(), word.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return word;
@@ -105,7 +109,6 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
 
     // Dropping documents that are not in ClickHouse loses them for good, so a
     // plain "yes" typed out of habit must not do it.
-    const std::string confirmation = anyMarked ? "force" : "yes";
     if (anyMarked) {
         std::cout << "Collections marked [NOT MIGRATED] or [NOT VERIFIED] are not wholly in "
                      "ClickHouse: dropping them loses documents. Type force to drop the list "
@@ -114,14 +117,21 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
         std::cout << "Are you sure you want to drop the collection? (yes/no) : ";
     }
     std::cout << std::flush;
-    const std::string word = readAnswerWord(answer);
+    const std::optional<std::string> word = readAnswerWord(answer);
     bool asked = !anyUnreadable;
+    // Anything but the words asked for is no answer, and a script or a
+    // closed terminal that gave none must not end like a drop that was done.
+    if (word != "yes" && word != "force" && word != "no") {
+        writeReportLine(word ? "Nothing dropped: the answer was not yes, force or no"
+                             : "Nothing dropped: the question got no answer");
+        asked = false;
+    }
     if (anyMarked && word == "yes") {
         writeReportLine(
             "Nothing dropped: collections marked [NOT MIGRATED] or [NOT VERIFIED] need the answer force");
         asked = false;
     }
-    if (word == confirmation) {
+    if (word == "force" || (word == "yes" && !anyMarked)) {
         std::set<std::string> handled;
         forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
             if (!handled.insert(name).second) return;

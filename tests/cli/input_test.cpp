@@ -91,8 +91,9 @@ TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothing
 
 // A drop compares whole collections: 10 documents the completed table lost,
 // a MongoDB that cannot be counted and the base report's documents below its
-// age floor each keep a plain "yes" from dropping anything. `line` is the
-// list line of the first collection listed.
+// age floor each keep a plain "yes" from dropping anything; an answer but
+// yes, force or no drops nothing and ends 1. `line` is the list line of the
+// first collection listed, or what the drop says.
 TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
     Sandbox box;
     box.collection("tb_audit_log", spread(daysAgo(3), daysAgo(1), 300));
@@ -147,7 +148,9 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
         {"tb_base_report_data", "mongopass", "yes", "tb_base_report_data  (completed rows : 2) [NOT VERIFIED : MongoDB 3, ClickHouse 2, 1 missing]", false, 1},
         {"tb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", false, 1, ".drop()"},  // the drop fails
         {"tb_a'b", "mongopass", "force", "tb_a'b  (completed rows : unreadable) [NOT VERIFIED : refused name]", false, 1},
-        {"tb_backup_log\ntb_backup_log", "mongopass", "yes", "tb_backup_log  (completed rows : 30)", true, 0},
+        {"tb_backup_log", "mongopass", "y", "Nothing dropped: the answer was not yes, force or no", false, 1},
+        {"tb_backup_log", "mongopass", "\nyes", "Nothing dropped: the answer was not yes, force or no", false, 1},
+        {"tb_backup_log\ntb_backup_log", "mongopass", "force", "tb_backup_log  (completed rows : 30)", true, 0},
         {"tb_engine_update_log\ntb_audit_log\ntb_base_report_data", "mongopass", "force", "tb_engine_update_log  (completed rows : 0) [NOT MIGRATED]", true, 0},
     };
     for (const auto& drop : drops) {
@@ -155,7 +158,7 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
         box.env("QOR_MONGOSH_FAIL", drop.failing);
         const Result run = box.run({"drop", "-f", box.write("lists/drop_list.txt", "[qor]\n" + drop.list + "\n")}, drop.answer + "\n");
         EXPECT_EQ(run.status, drop.status) << run.out;
-        EXPECT_NE(run.out.find("\n" + drop.line + "\n"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(drop.line + "\n"), std::string::npos) << run.out;
         std::istringstream names(drop.list), lines(run.out);
         for (std::string name; std::getline(names, name);)
             EXPECT_NE(std::filesystem::exists(box.path("/tevfs/nosql/" + name + ".jsonl")), drop.dropped) << name << run.out;
@@ -167,8 +170,9 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
 }
 
 // While a drop waits for its answer it holds the one-run lock, also against a
-// copy of the tool under another name; a Ctrl-C there ends it, and a
-// collection listed whole is compared again before it goes.
+// copy of the tool under another name; a Ctrl-C there ends it, an input that
+// ends gives no answer, and a collection listed whole is compared again
+// before it goes.
 TEST(Inspection, ADropHoldsTheRunLockAndComparesAgainBeforeEachDrop) {
     Sandbox box;
     const std::string list = "[qor]\ntb_audit_log\ntb_backup_log\n";
@@ -177,6 +181,7 @@ TEST(Inspection, ADropHoldsTheRunLockAndComparesAgainBeforeEachDrop) {
     std::filesystem::copy_file(QOR_BINARY, box.path("/qorolapmigrate-1.1.1"));
     const struct { std::string answer; int status; bool auditDropped; std::string why; } drops[] = {
         {"", 130, false, ""},  // SIGINT at the question
+        {"", 1, false, "Nothing dropped: the question got no answer"},
         {"yes\n", 1, true, "tb_backup_log collection not dropped, changed since the list : [NOT VERIFIED : MongoDB 40, ClickHouse 30, 10 missing]"},
     };
     for (const auto& d : drops) {
