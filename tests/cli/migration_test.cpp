@@ -143,11 +143,12 @@ TEST(DateRange, TakesEveryDocumentUpToTheLastSecondOfTheEndDay) {
     const std::int64_t from = daysAgo(6), to = daysAgo(4) + 86399;
     for (const std::string name : {"tb_audit_log", "tb_report_data"}) {
         Sandbox box;
-        box.collection(name, {from - 1, from, from + 3600, to - 3600, to, to + 1, daysAgo(1)});
+        // The last second of a day whose window is not the newest, too.
+        box.collection(name, {from - 1, from, from + 3600, from + 86399, to - 3600, to, to + 1, daysAgo(1)});
         const Result run = box.run({"start", "-t", name, "-s", isoDay(from), "-e", isoDay(to)});
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_EQ(Engines::get().clickhouse("select count(), min(server_time), max(server_time) from " + name),
-                  "4\t" + std::to_string(from * 1000) + "\t" + std::to_string(to * 1000));
+                  "5\t" + std::to_string(from * 1000) + "\t" + std::to_string(to * 1000));
     }
 }
 
@@ -225,6 +226,8 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         {"retry's target delete, run after the client gave up", {{"QOR_CH_FAIL", "DELETE FROM tb_audit_log"}, {"QOR_CH_FAIL_LATE", "1"}},
          {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed}, "tb_audit_log table data delete failed (clickhouse-client exit 209)",
          80, true, 1},
+        {"retry's mark", {{"QOR_CH_FAIL", "values (now64(), 'retry"}}, {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed},
+         "tb_audit_log table data could not be deleted (clickhouse-client exit 210), nothing was cleared", 80, true, 0},
         {"retry's completed delete", {{"QOR_CH_FAIL", "DELETE FROM mig_tb_audit_log_completed"}},
          {"retry", "-t", "tb_audit_log"}, 1, {audit + "failed", oneFailed},
          "tb_audit_log table data could not be deleted from mig_tb_audit_log_completed", 80, true, 1},
@@ -577,10 +580,16 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         // The exporters stop after enough documents for the loaders to commit a first block.
         box.env("QOR_MONGOEXPORT_HANG_AFTER", "10000");
         std::signal(SIGHUP, signal == SIGHUP ? SIG_IGN : SIG_DFL);  // SIGHUP as under nohup
-        const pid_t run = box.start({"start", "-t", "tb_audit_log", "-j", "4"});
+        const pid_t run = box.start({"start", "-t", "tb_audit_log", "-j", "4", "-np", "mongopass"});
         std::signal(SIGHUP, SIG_DFL);
         while (Engines::get().count("mig_tb_audit_log_completed") == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::ifstream arguments("/proc/" + std::to_string(run) + "/cmdline");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(arguments), {}).find("pass"), std::string::npos) << "on the process list";
+        // Pipelines that hang still get their progress line.
+        for (int waited = 0; signal == SIGHUP && box.outputSoFar(run).find(" documents (") == std::string::npos && waited < 150; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_TRUE(signal != SIGHUP || box.outputSoFar(run).find(" documents (") != std::string::npos) << box.outputSoFar(run);
         kill(run, signal);  // the tool alone, as kill(1) or a service manager without its group would
         box.env("QOR_MONGOEXPORT_HANG_AFTER", "-1");
         if (signal == SIGHUP) {
