@@ -48,13 +48,10 @@ private:
         // A span without both bounds would compare nothing and look whole.
         if (!isObjectIdText(span.lower) || !isObjectIdText(span.upper))
             return unreadable("", "no ObjectId bounds to compare between");
-        const SideReading<std::int64_t> others = countOtherIds(collection_.mongo, collection_.name, host_);
-        if (!others.value) return unreadable(mongoSide, others.why);
-        findings_.otherIds = *others.value;
         const std::optional<Piece> root = pieceOfSpan(span);
         if (!root) {
             result_.rows = Summary{};
-            return true;
+            return readOtherIds();
         }
         const SideReading<Summary> rows =
             summarizeCompletedRows(collection_.clickhouse, collection_.completedTable, root->bounds, host_,
@@ -62,7 +59,7 @@ private:
         if (!rows.value) return unreadable(clickhouseSide, rows.why);
         std::vector<Piece> level = {*root};
         result_.rows = level.front().rows = *rows.value;
-        if (!summarizeDocuments(level)) return false;
+        if (!readOtherIds() || !summarizeDocuments(level)) return false;
         const Piece& whole = level.front();
         findings_.documents = whole.documents;
         findings_.rows = whole.rows;
@@ -72,6 +69,15 @@ private:
         const ObjectIdSpan bounds = whole.bounds;
         const std::optional<std::vector<Piece>> settled = narrow(std::move(level), bounds);
         return settled && locate(*settled);
+    }
+
+    // Whatever span is compared: no span takes such documents in, and while
+    // there are any the collection is not whole.
+    bool readOtherIds() {
+        const SideReading<std::int64_t> others = countOtherIds(collection_.mongo, collection_.name, host_);
+        if (!others.value) return unreadable(mongoSide, others.why);
+        findings_.otherIds = *others.value;
+        return true;
     }
 
     // The pieces that differ and are not cut further, newest first, going
