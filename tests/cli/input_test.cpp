@@ -150,7 +150,7 @@ TEST(Inspection, CheckSizesTheListAndDropAsksFirst) {
         {"tb_a'b", "mongopass", "force", "tb_a'b  (completed rows : unreadable) [NOT VERIFIED : refused name]", false, 1},
         {"tb_backup_log", "mongopass", "y", "Nothing dropped: the answer was not yes, force or no", false, 1},
         {"tb_backup_log", "mongopass", "\nyes", "Nothing dropped: the answer was not yes, force or no", false, 1},
-        {"tb_backup_log\ntb_backup_log", "mongopass", "force", "tb_backup_log  (completed rows : 30)", true, 0},
+        {"tb_backup_log\ntb_backup_log", "mongopass", " Force it", "tb_backup_log  (completed rows : 30)", true, 0},
         {"tb_engine_update_log\ntb_audit_log\ntb_base_report_data", "mongopass", "force", "tb_engine_update_log  (completed rows : 0) [NOT MIGRATED]", true, 0},
     };
     for (const auto& drop : drops) {
