@@ -7,10 +7,10 @@
 #include <optional>
 #include <set>
 
+#include "compare/compare_span.h"
 #include "exec/commands.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
-#include "exec/span_comparison.h"
 #include "util/catalogue.h"
 #include "util/log.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "exec/repair_work_file.h"
+#include "compare/repair_work_file.h"
 #include "migrate/finish.h"
 #include "migrate/guards.h"
 #include "migrate/movers.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "compare/id_stream_diff.h"
+#include "compare/object_id_pieces.h"
 #include "exec/commands.h"
-#include "exec/id_diff.h"
-#include "exec/object_id_pieces.h"
 
 struct ComparedCollection {
     const MongoLogin& mongo;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "exec/object_id_pieces.h"
+#include "compare/object_id_pieces.h"
 
 TEST(ObjectIdPieces, ASpanIsCutByItsNextDigitWithinItsBounds) {
     const std::optional<Piece> root = pieceOfSpan(

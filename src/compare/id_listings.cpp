@@ -1,4 +1,4 @@
-#include "exec/span_ids.h"
+#include "compare/id_listings.h"
 
 #include "exec/runners.h"
 #include "util/parsers.h"

@@ -1,4 +1,4 @@
-#include "exec/span_summaries.h"
+#include "compare/side_summaries.h"
 
 #include <algorithm>
 #include <limits>
