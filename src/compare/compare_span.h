@@ -14,7 +14,7 @@
 
 #include "compare/id_stream_diff.h"
 #include "compare/object_id_pieces.h"
-#include "exec/commands.h"
+#include "exec/command_text.h"
 
 struct ComparedCollection {
     const MongoLogin& mongo;

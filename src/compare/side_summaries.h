@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "compare/object_id_pieces.h"
-#include "exec/commands.h"
+#include "exec/command_text.h"
 
 template <typename Value>
 struct SideReading {

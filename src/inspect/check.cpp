@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
 #include "util/catalogue.h"

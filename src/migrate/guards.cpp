@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -2,7 +2,7 @@
 #include <map>
 #include <utility>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "exec/pipeline_pool.h"
 #include "exec/private_file.h"
 #include "migrate/movers.h"

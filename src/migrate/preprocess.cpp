@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "exec/host.h"
 #include "util/paths.h"
 

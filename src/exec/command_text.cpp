@@ -1,4 +1,4 @@
-#include "exec/commands.h"
+#include "exec/command_text.h"
 
 #include <cstdint>
 #include <cstdio>
