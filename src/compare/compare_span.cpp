@@ -8,6 +8,7 @@
 #include "compare/id_listings.h"
 #include "compare/repair_work_file.h"
 #include "compare/side_summaries.h"
+#include "exec/mongo_export_commands.h"
 #include "exec/private_file.h"
 #include "util/dates.h"
 #include "util/log.h"

@@ -4,6 +4,8 @@
 #include <limits>
 #include <sstream>
 
+#include "exec/clickhouse_statements.h"
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
 #include "util/parsers.h"
 

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "compare/compare_span.h"
-#include "exec/command_text.h"
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
 #include "util/catalogue.h"

@@ -1,7 +1,7 @@
 #include "migrate/clearing.h"
 
 #include "compare/compare_span.h"
-#include "exec/command_text.h"
+#include "exec/clickhouse_statements.h"
 #include "exec/runners.h"
 #include "util/log.h"
 

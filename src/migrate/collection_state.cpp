@@ -1,6 +1,6 @@
 #include "migrate/collection_state.h"
 
-#include "exec/command_text.h"
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

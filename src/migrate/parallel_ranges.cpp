@@ -7,7 +7,7 @@
 
 #include "compare/object_id_pieces.h"
 #include "compare/side_summaries.h"
-#include "exec/command_text.h"
+#include "exec/mongo_export_commands.h"
 #include "migrate/movers.h"
 #include "util/log.h"
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "compare/repair_work_file.h"
+#include "exec/mongo_export_commands.h"
 #include "migrate/finish.h"
 #include "migrate/guards.h"
 #include "migrate/movers.h"
