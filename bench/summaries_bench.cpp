@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "exec/span_summaries.h"
+#include "compare/side_summaries.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

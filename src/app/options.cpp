@@ -17,11 +17,27 @@ const std::vector<std::pair<std::string, std::string CommandLine::*>>& optionTab
         {"-n", &CommandLine::batchCount},    {"-j", &CommandLine::jobs},
         {"-dl", &CommandLine::diskLimit},
         {"-w", &CommandLine::waitTime},      {"-ml", &CommandLine::memoryLimit},
-        {"-ni", &CommandLine::nosqlIp},      {"-nu", &CommandLine::nosqlUser},
-        {"-np", &CommandLine::nosqlPasswd},  {"-ci", &CommandLine::olapIp},
-        {"-cu", &CommandLine::olapUser},     {"-cp", &CommandLine::olapPassword},
     };
     return table;
+}
+
+// The same for the options that override the configured connections.
+const std::vector<std::pair<std::string, std::string ConnectionRecord::*>>& connectionOptionTable() {
+    static const std::vector<std::pair<std::string, std::string ConnectionRecord::*>> table = {
+        {"-ni", &ConnectionRecord::nosqlIp},      {"-nu", &ConnectionRecord::nosqlUser},
+        {"-np", &ConnectionRecord::nosqlPasswd},  {"-ci", &ConnectionRecord::olapIp},
+        {"-cu", &ConnectionRecord::olapUser},     {"-cp", &ConnectionRecord::olapPassword},
+    };
+    return table;
+}
+
+// What option `name` fills; nothing for an argument that is no option.
+std::string* optionValue(CommandLine& commandLine, const std::string& name) {
+    for (const auto& [option, member] : optionTable())
+        if (name == option) return &(commandLine.*member);
+    for (const auto& [option, member] : connectionOptionTable())
+        if (name == option) return &(commandLine.connections.*member);
+    return nullptr;
 }
 
 template <typename Field>
@@ -63,16 +79,11 @@ CommandLine scanArguments(const std::vector<std::string>& arguments) {
             commandLine.version = true;
             continue;
         }
-        for (const auto& [name, member] : optionTable()) {
-            if (arguments[i] != name) continue;
-            if (i + 1 < arguments.size()) {
-                commandLine.*member = arguments[i + 1];
-                ++i;
-                if (member == &CommandLine::nosqlPasswd || member == &CommandLine::olapPassword)
-                    commandLine.passwordPositions.push_back(i);
-            }
-            break;
-        }
+        std::string* const value = optionValue(commandLine, arguments[i]);
+        if (value == nullptr || i + 1 == arguments.size()) continue;
+        *value = arguments[++i];
+        if (value == &commandLine.connections.nosqlPasswd || value == &commandLine.connections.olapPassword)
+            commandLine.passwordPositions.push_back(i);
     }
     return commandLine;
 }
@@ -100,16 +111,9 @@ std::optional<Invocation> readInvocation(const CommandLine& commandLine) {
 }
 
 void applyOverrides(const CommandLine& commandLine, ConnectionSettings& settings) {
-    const std::pair<const std::string*, std::string*> overrides[] = {
-        {&commandLine.nosqlIp, &settings.nosqlIp},
-        {&commandLine.nosqlUser, &settings.nosqlUser},
-        {&commandLine.nosqlPasswd, &settings.nosqlPasswd},
-        {&commandLine.olapIp, &settings.olapIp},
-        {&commandLine.olapUser, &settings.olapUser},
-        {&commandLine.olapPassword, &settings.olapPassword},
-    };
-    for (const auto& [typed, setting] : overrides) {
-        if (!typed->empty()) *setting = *typed;
+    for (const auto& [option, member] : connectionOptionTable()) {
+        const std::string& typed = commandLine.connections.*member;
+        if (!typed.empty()) settings.connections.*member = typed;
     }
 }
 
@@ -177,8 +181,8 @@ void writeBanner(const Invocation& invocation, const ConnectionSettings& setting
     LOG_AS("main", "Start Option  : ", invocation.command);
     LOG_AS("main", "Start Time    : ", parameters.startTime);
     LOG_AS("main", "End   Time    : ", parameters.endTime);
-    LOG_AS("main", "Nosql IP      : ", settings.nosqlIp);
-    LOG_AS("main", "QOROLAP IP    : ", settings.olapIp);
+    LOG_AS("main", "Nosql IP      : ", settings.connections.nosqlIp);
+    LOG_AS("main", "QOROLAP IP    : ", settings.connections.olapIp);
     LOG_AS("main", "Input Product : ", parameters.product);
     LOG_AS("main", "Input Table   : ", parameters.table);
     LOG_AS("main", "Interval      : ", parameters.interval);

@@ -23,12 +23,7 @@ struct CommandLine {
     std::string diskLimit;
     std::string waitTime;
     std::string memoryLimit;
-    std::string nosqlIp;
-    std::string nosqlUser;
-    std::string nosqlPasswd;
-    std::string olapIp;
-    std::string olapUser;
-    std::string olapPassword;
+    ConnectionRecord connections;  // -ni -nu -np -ci -cu -cp; empty where not given
     bool dryRun = false;
     bool deleteHistory = false;
     // Where in the arguments the values taken as -np and -cp stand: the

@@ -144,9 +144,10 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
     removeLeftoverExportConfigs();
     const Host host = runHost(invocation);
     parameters.startedAt = host.now();
+    const ConnectionRecord& connections = settings.connections;
     OlapMigrator run{
-        .mongo = {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},
-        .clickhouse = {settings.olapIp, settings.olapUser, settings.olapPassword},
+        .mongo = {connections.nosqlIp, connections.nosqlUser, connections.nosqlPasswd},
+        .clickhouse = {connections.olapIp, connections.olapUser, connections.olapPassword},
         .postgres = {settings.rdbHost, settings.rdbUser, settings.rdbPassword},
         .parameters = parameters,
         .migrationList = builtInCatalogue(),
@@ -161,9 +162,10 @@ int runMigration(Invocation invocation, const ConnectionSettings& settings) {
 int runCheck(const Invocation& invocation, const ConnectionSettings& settings) {
     ProductCatalogue catalogue = builtInCatalogue();
     if (!setMigrationList(invocation.parameters.listFile, catalogue)) return 1;
+    const ConnectionRecord& connections = settings.connections;
     const bool judged = checkMigrationCapacity(
         catalogue, rootedPath(paths::clickhouseStorage),
-        {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd});
+        {connections.nosqlIp, connections.nosqlUser, connections.nosqlPasswd});
     return judged ? 0 : 1;
 }
 
@@ -184,10 +186,11 @@ int runDrop(const Invocation& invocation, const ConnectionSettings& settings) {
     // goes with the drop.
     superviseChildren(childLedgerPath(), true);
     ProductCatalogue catalogue;
+    const ConnectionRecord& connections = settings.connections;
     const bool asked =
         setMigrationList(listFile, catalogue) &&
-        dropCollections(catalogue, {settings.nosqlIp, settings.nosqlUser, settings.nosqlPasswd},
-                        {settings.olapIp, settings.olapUser, settings.olapPassword});
+        dropCollections(catalogue, {connections.nosqlIp, connections.nosqlUser, connections.nosqlPasswd},
+                        {connections.olapIp, connections.olapUser, connections.olapPassword});
     removePidFile();
     if (const int signal = stopSignal(); signal != 0) return 128 + signal;
     return asked ? 0 : 1;

@@ -1,4 +1,9 @@
 #pragma once
+// src/app, the top floor: main, the options and connection settings, the
+// run driver and the PID file and lock. It turns a command line into one of
+// the five commands, and it is the only place the process ends, so that the
+// summary is written and the PID file removed on every path.
+//
 // The five commands, each from a checked command line to an exit status.
 
 #include "app/options.h"

@@ -56,15 +56,15 @@ ConnectionSettings getDbUserInfo() {
     };
 
     if (isReadable(configPath("qor_system.cfg"))) {
-        read("qor_system.cfg", "mydb.nosql.user", settings.nosqlUser);
-        read("qor_system.cfg", "mydb.nosql.passwd", settings.nosqlPasswd);
+        read("qor_system.cfg", "mydb.nosql.user", settings.connections.nosqlUser);
+        read("qor_system.cfg", "mydb.nosql.passwd", settings.connections.nosqlPasswd);
     } else {
         LOG("qor_system.cfg not exists");
     }
 
     if (isReadable(configPath("qorrdb.properties"))) {
-        read("qorrdb.properties", "qorrdb.host", settings.nosqlIp);
-        settings.rdbHost = settings.nosqlIp;
+        read("qorrdb.properties", "qorrdb.host", settings.connections.nosqlIp);
+        settings.rdbHost = settings.connections.nosqlIp;
         read("qorrdb.properties", "qorrdb.user", settings.rdbUser);
         read("qorrdb.properties", "qorrdb.password", settings.rdbPassword);
     } else {
@@ -72,9 +72,9 @@ ConnectionSettings getDbUserInfo() {
     }
 
     if (isReadable(configPath("qorolap.properties"))) {
-        read("qorolap.properties", "qorolap.host", settings.olapIp);
-        read("qorolap.properties", "qorolap.user", settings.olapUser);
-        read("qorolap.properties", "qorolap.password", settings.olapPassword);
+        read("qorolap.properties", "qorolap.host", settings.connections.olapIp);
+        read("qorolap.properties", "qorolap.user", settings.connections.olapUser);
+        read("qorolap.properties", "qorolap.password", settings.connections.olapPassword);
     } else {
         LOG("qorolap.properties not exists");
     }

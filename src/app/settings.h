@@ -4,13 +4,21 @@
 
 #include <string>
 
-struct ConnectionSettings {
+// How the tool reaches MongoDB and ClickHouse: read from the configuration
+// files, and as typed on the command line, where a value given replaces the
+// configured one.
+struct ConnectionRecord {
     std::string nosqlIp;
     std::string nosqlUser;
     std::string nosqlPasswd;
     std::string olapIp;
     std::string olapUser;
     std::string olapPassword;
+};
+
+struct ConnectionSettings {
+    ConnectionRecord connections;
+    // PostgreSQL has no options: its values come from the files alone.
     std::string rdbHost;
     std::string rdbUser;
     std::string rdbPassword;

@@ -1,4 +1,10 @@
 #pragma once
+// src/exec, the floor of everything that reaches outside the tool: the Host
+// seam, the runners, the pipeline pool, the children's process groups,
+// private files, the dry run, and the command texts of each client with
+// their quoting. It decides nothing about a migration, and includes no
+// floor above it.
+//
 // The one seam between the tool and the machine it runs on: child processes,
 // the clock, sleeping and file-system figures. Everything above it decides;
 // everything below it only does. Tests hand the run a Host whose members

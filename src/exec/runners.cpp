@@ -1,6 +1,6 @@
 #include "exec/runners.h"
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
 #include "util/dates.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -7,7 +7,8 @@
 #include <sstream>
 #include <vector>
 
-#include "exec/commands.h"
+#include "exec/host_tool_commands.h"
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
 #include "util/catalogue.h"

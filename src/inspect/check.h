@@ -1,4 +1,9 @@
 #pragma once
+// src/inspect, the floor of the commands that move nothing: check sizes the
+// collections before a migration, drop frees MongoDB after it, once
+// src/compare finds each collection whole in ClickHouse. Both walk the
+// catalogue of src/util and reach the servers through src/exec.
+//
 // Sizing before a migration: an administrator wants to know, before a long
 // run, whether the ClickHouse disk will hold it. Only reads, so it is safe
 // beside a running migration.

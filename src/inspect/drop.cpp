@@ -8,10 +8,10 @@
 #include <set>
 #include <sstream>
 
-#include "exec/commands.h"
+#include "compare/compare_span.h"
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
 #include "exec/shell_quote.h"
-#include "exec/span_comparison.h"
 #include "util/catalogue.h"
 #include "util/log.h"
 

@@ -1,8 +1,8 @@
 #include "migrate/clearing.h"
 
-#include "exec/commands.h"
+#include "compare/compare_span.h"
+#include "exec/clickhouse_statements.h"
 #include "exec/runners.h"
-#include "exec/span_comparison.h"
 #include "util/log.h"
 
 namespace {

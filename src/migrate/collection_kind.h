@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "migrate/run.h"
 
 // How data moves; a collection's kind names the one it moves by.

@@ -1,7 +1,7 @@
 #include "migrate/collection_state.h"
 
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
-#include "exec/commands.h"
 #include "util/log.h"
 #include "util/parsers.h"
 

@@ -1,6 +1,6 @@
 #include "migrate/counters.h"
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -1,6 +1,6 @@
 #include "migrate/finish.h"
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
 #include "exec/runners.h"
 #include "migrate/counters.h"
 #include "util/log.h"

@@ -4,7 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
+#include "exec/host_tool_commands.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

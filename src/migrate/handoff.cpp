@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
+#include "exec/postgres_commands.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -1,6 +1,6 @@
 #include "migrate/migrated_span.h"
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
 #include "exec/runners.h"
 #include "migrate/collection_kind.h"
 #include "migrate/run.h"

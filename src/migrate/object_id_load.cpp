@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "exec/commands.h"
+#include "exec/mongo_export_commands.h"
 #include "exec/private_file.h"
 #include "exec/runners.h"
 #include "migrate/guards.h"

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "exec/commands.h"
-#include "exec/object_id_pieces.h"
-#include "exec/span_summaries.h"
+#include "compare/object_id_pieces.h"
+#include "compare/side_summaries.h"
+#include "exec/mongo_export_commands.h"
 #include "migrate/movers.h"
 #include "util/log.h"
 

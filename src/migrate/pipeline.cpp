@@ -2,7 +2,8 @@
 #include <map>
 #include <utility>
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
+#include "exec/mongo_export_commands.h"
 #include "exec/pipeline_pool.h"
 #include "exec/private_file.h"
 #include "migrate/movers.h"

@@ -3,7 +3,8 @@
 #include <array>
 #include <string_view>
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -1,6 +1,6 @@
 #include "migrate/progress.h"
 
-#include "exec/span_summaries.h"
+#include "compare/side_summaries.h"
 #include "util/log.h"
 
 namespace {

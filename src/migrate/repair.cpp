@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "exec/repair_work_file.h"
+#include "compare/repair_work_file.h"
+#include "exec/mongo_export_commands.h"
 #include "migrate/finish.h"
 #include "migrate/guards.h"
 #include "migrate/movers.h"

@@ -4,7 +4,7 @@
 // documents with a gap is mended in the time its gap takes to move, and its
 // history stays readable meanwhile: nothing is deleted.
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 #include "migrate/collection_kind.h"
 #include "migrate/run.h"
 

@@ -1,4 +1,10 @@
 #pragma once
+// src/migrate, the floor of start, retry and repair: the run value, the
+// collection kinds, the reads and the one decision both passes make, the
+// movers, repair, clearing, verification and the hand-off. It asks
+// src/compare whether a span is whole, and reaches the servers only through
+// the command texts, runners and pipeline pool of src/exec.
+//
 // One "start", "retry" or "repair" run: the logins, what the administrator asked for,
 // the catalogue it walks, the machine it runs on and the record of what
 // happened. The driver builds it once, field by field, and hands it to every

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "exec/span_comparison.h"
+#include "compare/compare_span.h"
 #include "migrate/collection_kind.h"
 #include "migrate/run.h"
 

@@ -1,4 +1,7 @@
 #pragma once
+// src/util, the ground floor: log lines, dates, text parsers, the catalogue
+// and rooted paths, with no process and no server behind them.
+//
 // Console output of the tool: time-stamped log lines on standard output.
 // There is no log file; an administrator reads the console or redirects it.
 

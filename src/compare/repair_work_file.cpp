@@ -1,4 +1,4 @@
-#include "exec/repair_work_file.h"
+#include "compare/repair_work_file.h"
 
 #include <unistd.h>
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 
 struct IdListing {
     bool listed = false;

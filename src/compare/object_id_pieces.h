@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "exec/commands.h"
+#include "exec/command_text.h"
 
 // What one side holds of a span, summed up along its own index without
 // sending a single id: how many ids, and the sum of their fingerprint values.

@@ -1,9 +1,11 @@
-#include "exec/span_summaries.h"
+#include "compare/side_summaries.h"
 
 #include <algorithm>
 #include <limits>
 #include <sstream>
 
+#include "exec/clickhouse_statements.h"
+#include "exec/mongo_shell_scripts.h"
 #include "exec/runners.h"
 #include "util/parsers.h"
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "../fake_host.h"
-#include "exec/span_comparison.h"
+#include "compare/compare_span.h"
 
 namespace {
 // Three documents of three seconds; d is a fourth, newer one.

@@ -1,4 +1,4 @@
-#include "exec/object_id_pieces.h"
+#include "compare/object_id_pieces.h"
 
 #include <algorithm>
 #include <cstdio>

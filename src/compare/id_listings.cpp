@@ -1,5 +1,7 @@
-#include "exec/span_ids.h"
+#include "compare/id_listings.h"
 
+#include "exec/clickhouse_statements.h"
+#include "exec/mongo_export_commands.h"
 #include "exec/runners.h"
 #include "util/parsers.h"
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "exec/commands.h"
-#include "exec/object_id_pieces.h"
+#include "compare/object_id_pieces.h"
+#include "exec/command_text.h"
 
 template <typename Value>
 struct SideReading {

@@ -1,4 +1,14 @@
 #pragma once
+// src/compare, the floor of the comparison of both sides: which documents of
+// a span MongoDB holds that the completed table lacks or holds twice, and
+// which rows it keeps of documents MongoDB let go. It serves every
+// verification, repair and drop from one place, below src/migrate and
+// src/inspect and above src/exec, whose command texts and runners it uses.
+// From above it is reached through this header (compareSpan),
+// repair_work_file.h (the runs a repair writes and moves) and, to count a
+// span on each side while it moves, side_summaries.h and object_id_pieces.h;
+// id_listings and id_stream_diff are its own.
+//
 // Which documents of a span each side holds: the one comparison behind every
 // verification, "repair" and "drop". Two totals cannot tell a document
 // missing from a row loaded twice beside it, so each side summarizes the
@@ -12,9 +22,9 @@
 #include <string>
 #include <string_view>
 
-#include "exec/commands.h"
-#include "exec/id_diff.h"
-#include "exec/object_id_pieces.h"
+#include "compare/id_stream_diff.h"
+#include "compare/object_id_pieces.h"
+#include "exec/command_text.h"
 
 struct ComparedCollection {
     const MongoLogin& mongo;

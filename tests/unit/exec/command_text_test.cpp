@@ -8,8 +8,12 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "exec/commands.h"
+#include "exec/clickhouse_statements.h"
 #include "exec/host.h"
+#include "exec/host_tool_commands.h"
+#include "exec/mongo_export_commands.h"
+#include "exec/mongo_shell_scripts.h"
+#include "exec/postgres_commands.h"
 #include "util/paths.h"
 
 namespace {

@@ -1,14 +1,15 @@
-#include "exec/span_comparison.h"
+#include "compare/compare_span.h"
 
 #include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
 
+#include "compare/id_listings.h"
+#include "compare/repair_work_file.h"
+#include "compare/side_summaries.h"
+#include "exec/mongo_export_commands.h"
 #include "exec/private_file.h"
-#include "exec/repair_work_file.h"
-#include "exec/span_ids.h"
-#include "exec/span_summaries.h"
 #include "util/dates.h"
 #include "util/log.h"
 #include "util/parsers.h"

@@ -1,6 +1,6 @@
-#include "exec/id_diff.h"
+#include "compare/id_stream_diff.h"
 
-#include "exec/object_id_pieces.h"
+#include "compare/object_id_pieces.h"
 
 IdStreamComparison::IdStreamComparison(LineSource mongo, LineSource clickhouse) {
     mongo_.source = std::move(mongo);
