@@ -172,8 +172,10 @@ Sandbox::Sandbox(const Logins& logins) {
     for (std::string table; std::getline(tables, table);) truncate += "TRUNCATE TABLE " + table + ";";
     if (!truncate.empty()) engines.clickhouse(truncate);
     engines.postgres("UPDATE tb_olap_table SET last_snowflake_id = '0', modified_time = '2020-01-01 00:00:00'");
-    if (engines.pgPassword != logins.postgres)
-        engines.postgres("ALTER ROLE qoruser PASSWORD '" + std::regex_replace(engines.pgPassword = logins.postgres, std::regex("'"), "''") + "'");
+    if (engines.pgPassword != logins.postgres) {
+        engines.postgres("ALTER ROLE qoruser PASSWORD '" + std::regex_replace(logins.postgres, std::regex("'"), "''") + "'");
+        engines.pgPassword = logins.postgres;
+    }
 }
 
 Sandbox::~Sandbox() { if (std::getenv("QOR_KEEP_SANDBOX") == nullptr) fs::remove_all(root_); }
