@@ -24,12 +24,8 @@ const intOrLong = (v, t) => new Num(t === INT && fits32(v) ? INT : LONG, v);
 // mongosh sends an integral number within the int range as an int, any other as a double.
 const literal = (n) => new Num(Number.isInteger(n) && !Object.is(n, -0) && fits32(n) ? INT : DOUBLE, n);
 const TYPES = { 1: 'double', 2: 'string', 3: 'object', 4: 'array', 7: 'objectId', 8: 'bool', 9: 'date', 10: 'null', 16: 'int', 18: 'long' };
-function typeName(x) {
-  if (x === undefined || x === null) return x === null ? 'null' : 'missing';
-  if (x instanceof Num) return ['int', 'long', 'double'][x.t];
-  if (x instanceof ObjectId || x instanceof Date) return x instanceof Date ? 'date' : 'objectId';
-  return Array.isArray(x) ? 'array' : { string: 'string', boolean: 'bool' }[typeof x] || 'object';
-}
+const typeName = (x) => (x === undefined ? 'missing' : x === null ? 'null' : x instanceof Num ? ['int', 'long', 'double'][x.t]
+  : x instanceof ObjectId ? 'objectId' : x instanceof Date ? 'date' : Array.isArray(x) ? 'array' : { string: 'string', boolean: 'bool' }[typeof x] || 'object');
 const numeric = (x, op) => (x instanceof Num ? x : fail(`${op} only supports numeric types, not ${typeName(x)}`));
 function index(x, what) {  // a non-negative integral number
   if (!(x instanceof Num) || !Number.isInteger(asDouble(x))) fail(`${what} must resolve to an integral number`);
@@ -42,12 +38,9 @@ const ascii = (s) => seen.get(s) ?? (seen.size > 99 && seen.clear(), seen.set(s,
 // names and values and the scope around it.
 function compile(e) {
   if (typeof e === 'number') { const v = literal(e); return () => v; }
-  if (typeof e === 'string' && e.startsWith('$$')) {
+  if (typeof e === 'string' && e.startsWith('$$')) {  // the innermost $let that binds it
     const name = e.slice(2);
-    return (c) => {  // the innermost $let that binds it
-      for (let scope = c.vars; scope; scope = scope.outer) if (scope.names.includes(name)) return scope.values[scope.names.indexOf(name)];
-      return fail(`Use of undefined variable: ${name}`);
-    };
+    return (c) => { for (let s = c.vars; s; s = s.outer) if (s.names.includes(name)) return s.values[s.names.indexOf(name)]; return fail(`Use of undefined variable: ${name}`); };
   }
   if (typeof e === 'string' && e.startsWith('$')) return e === '$_id' ? (c) => c.doc._id : fail(`(the test double's documents hold only _id, not ${e})`);
   if (Array.isArray(e)) { const items = e.map(compile); return (c) => items.map((f) => f(c)); }
@@ -107,8 +100,7 @@ const OPERATORS = {
     const t = Math.max(a.t, b.t);
     return new Num(t, t === DOUBLE ? asDouble(a) % asDouble(b) : both(a.v, b.v) ? a.v % b.v : exact(big(a.v) % big(b.v)));
   },
-  $toLong: (x) => convert(x, LONG),
-  $toInt: (x) => convert(x, INT),
+  $toLong: (x) => convert(x, LONG), $toInt: (x) => convert(x, INT),
   $toString(x) {
     if (x == null || typeof x === 'string') return x ?? null;
     if (x instanceof ObjectId) return x.hex;
@@ -154,16 +146,11 @@ function convert(x, t) {
 }
 // A value of the script as the server gets it, an _id of the fixture (relaxed Extended JSON: an integer
 // beyond the int range is a long) as the server holds it, and a result as mongosh shows it.
+const each = (x, f) => (x === null || typeof x !== 'object' || x instanceof ObjectId || x instanceof Num ? x
+  : Array.isArray(x) ? x.map(f) : Object.fromEntries(Object.entries(x).map(([k, v]) => [k, f(v)])));
+const typed = (x) => (typeof x === 'number' ? literal(x) : each(x, typed));
 const stored = (x) => (typeof x === 'number' && Number.isInteger(x) ? intOrLong(x, INT) : typed(x));
-function typed(x) {
-  if (typeof x === 'number') return literal(x);
-  if (Array.isArray(x)) return x.map(typed);
-  return x === null || typeof x !== 'object' || x instanceof ObjectId ? x : Object.fromEntries(Object.entries(x).map(([k, v]) => [k, typed(v)]));
-}
-function shown(x) {
-  if (x instanceof Num) return x.t === LONG ? new Long(x.v) : x.v;
-  return x === null || typeof x !== 'object' || x instanceof ObjectId ? x : Object.fromEntries(Object.entries(x).map(([k, v]) => [k, shown(v)]));
-}
+const shown = (x) => (x instanceof Num ? (x.t === LONG ? new Long(x.v) : x.v) : each(x, shown));
 
 // Queries on _id, with type bracketing: an ObjectId bound never takes in a string or a number.
 const bracket = (x) => (x instanceof Num ? 'number' : typeName(x));
@@ -190,14 +177,11 @@ function condition(cond) {
 // and this evaluator are unchanged.
 const folder = process.env.QOR_MONGO_DIR, opened = new Map();
 const identity = (file) => [file, __filename].map((f) => { const s = fs.statSync(f, { bigint: true }); return `${s.size}:${s.mtimeNs}:${s.ino}`; }).join(' ');
+const read = (fd, at, n) => { const b = Buffer.alloc(n); fs.readSync(fd, b, 0, n, at); return b; };
 function cached(cache, key, build) {  // [header, fd, where the records begin]
   if (opened.has(cache)) return opened.get(cache);
   try {
-    const fd = fs.openSync(cache, 'r'), head = Buffer.alloc(4);
-    fs.readSync(fd, head, 0, 4, 0);
-    const text = Buffer.alloc(head.readUInt32LE(0));
-    fs.readSync(fd, text, 0, text.length, 4);
-    const header = JSON.parse(text);
+    const fd = fs.openSync(cache, 'r'), text = read(fd, 4, read(fd, 0, 4).readUInt32LE(0)), header = JSON.parse(text);
     if (header.key === key) return opened.set(cache, [header, fd, 4 + text.length]).get(cache);
     fs.closeSync(fd);
   } catch (e) { if (!['ENOENT', undefined].includes(e.code)) throw e; }
@@ -224,8 +208,7 @@ function fixture(name) {
     }
     return [{ n: oids.length + others.length, noid: oids.length, others }, Buffer.from(oids.join(''), 'hex')];
   });
-  const oids = Buffer.alloc(12 * header.noid);  // 12 bytes a document, read once a call
-  fs.readSync(fd, oids, 0, oids.length, base);
+  const oids = read(fd, base, 12 * header.noid);  // 12 bytes a document, read once a call
   // The _id of the i-th document: the ObjectIds first, then the other ids.
   const id = (i) => (i < header.noid ? new ObjectId(oids.toString('hex', 12 * i, 12 * i + 12)) : stored(JSON.parse(header.others[i - header.noid])));
   return { ...header, name, key: identity(file), id };
@@ -280,7 +263,7 @@ function runningSum(c, run, { text, compiled, expression, hash }) {
     note(c.n);
     return [{}, records];
   });
-  const [a, b] = [run.from, run.to].map((i) => { const r = Buffer.alloc(24); fs.readSync(fd, r, 0, 24, base + 24 * i); return r; });
+  const [a, b] = [run.from, run.to].map((i) => read(fd, base + 24 * i, 24));
   const sum = b.readBigUInt64LE(0) + (b.readBigUInt64LE(8) << 64n) - a.readBigUInt64LE(0) - (a.readBigUInt64LE(8) << 64n);
   if (b.readUInt32LE(16) !== a.readUInt32LE(16) || !fits64(sum)) return null;
   return intOrLong(exact(sum), b.readUInt32LE(20) !== a.readUInt32LE(20) ? LONG : INT);

@@ -1,7 +1,6 @@
 #include "rig.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,8 +42,7 @@ std::string spill(const fs::path& file, const std::string& text) {
 }
 
 // Output goes to files named after the child, so that no pipe fills up while nobody reads it.
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& input,
-            const fs::path& outputs) {
+pid_t spawn(std::vector<std::string> argv, const std::vector<std::string>& env, const fs::path& input, const fs::path& outputs) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
     setpgid(0, 0);
@@ -52,13 +50,11 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     dup2(open(input.c_str(), O_RDONLY), 0);
     dup2(open((stem + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     dup2(open((stem + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    const auto pointers = [](const std::vector<std::string>& strings) {
-        std::vector<char*> pointers;
-        for (const std::string& text : strings) pointers.push_back(const_cast<char*>(text.c_str()));
-        pointers.push_back(nullptr);
-        return pointers;
-    };
-    execve(argv[0].c_str(), pointers(argv).data(), pointers(env).data());
+    std::vector<char*> args, vars;
+    for (std::string& arg : argv) args.push_back(arg.data());
+    for (const std::string& var : env) vars.push_back(const_cast<char*>(var.c_str()));
+    args.push_back(nullptr), vars.push_back(nullptr);
+    execve(args[0], args.data(), vars.data());
     _exit(127);
 }
 
@@ -66,14 +62,19 @@ Result reap(pid_t pid, const fs::path& outputs) {
     int status = 0;
     waitpid(pid, &status, 0);
     const std::string stem = outputs.string() + "/" + std::to_string(pid);
-    Result result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(stem + ".out"),
-                  slurp(stem + ".err")};
-    for (const char* output : {".out", ".err"}) fs::remove(stem + output);
+    Result result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(stem + ".out"), slurp(stem + ".err")};
+    fs::remove(stem + ".out"), fs::remove(stem + ".err");
     return result;
 }
 
 Result execute(const std::vector<std::string>& argv, const std::vector<std::string>& env, const fs::path& scratch) {
     return reap(spawn(argv, env, "/dev/null", scratch), scratch);
+}
+
+// What a helper printed, without its last newlines; it must succeed.
+std::string output(const Result& result, const std::string& what) {
+    if (result.status != 0) throw std::runtime_error(what + " refused: " + result.err);
+    return result.out.substr(0, result.out.find_last_not_of('\n') + 1);
 }
 
 std::string isoUtc(std::int64_t seconds) {
@@ -92,15 +93,14 @@ std::vector<std::string> Result::messages(const std::string& prefix) const {
     for (std::string line; std::getline(lines, line);) {
         const std::size_t tag = line.find(" - [LOG][");
         const std::size_t text = tag == std::string::npos ? tag : line.find("] ", tag);
-        if (text != std::string::npos && line.compare(text + 2, prefix.size(), prefix) == 0)
-            found.push_back(line.substr(text + 2));
+        if (text != std::string::npos && line.compare(text + 2, prefix.size(), prefix) == 0) found.push_back(line.substr(text + 2));
     }
     return found;
 }
 
 std::vector<std::string> Result::summary() const {
-    std::vector<std::string> lines;
-    for (const std::string& line : messages("Summary ")) lines.push_back(std::regex_replace(line, std::regex(", \\d+ s$"), ""));
+    std::vector<std::string> lines = messages("Summary ");
+    for (std::string& line : lines) line = std::regex_replace(line, std::regex(", \\d+ s$"), "");
     return lines;
 }
 
@@ -108,8 +108,7 @@ Engines::Engines() : dir("/tmp/qor-engines-" + std::to_string(getpid())) {
     fs::create_directories(dir / "clickhouse");
     fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
     spill(dir / "schema.sql", schemaSql());
-    server_ = spawn({"/usr/bin/node", source / "tests/engines/chdb-server", dir / "clickhouse", dir / "schema.sql"},
-                    {path}, "/dev/null", dir);
+    server_ = spawn({"/usr/bin/node", source / "tests/engines/chdb-server", dir / "clickhouse", dir / "schema.sql"}, {path}, "/dev/null", dir);
     // The server makes its socket once the schema stands.
     while (!fs::exists(dir / "clickhouse/.qor-server.sock")) {
         if (waitpid(server_, nullptr, WNOHANG) == server_)
@@ -134,31 +133,22 @@ Engines::~Engines() {
     fs::remove_all(dir);
 }
 
-static std::string output(const Result& result, const std::string& what) {
-    if (result.status != 0) throw std::runtime_error(what + " refused: " + result.err);
-    return result.out.substr(0, result.out.find_last_not_of('\n') + 1);
-}
-
 std::string Engines::clickhouse(const std::string& sql) {
-    return output(execute({source / "tests/engines/clickhouse-client", "--port=8820", "-u", "chuser",
-                                   "--password=chpass", "--query=" + sql},
+    return output(execute({source / "tests/engines/clickhouse-client", "--port=8820", "-u", "chuser", "--password=chpass", "--query=" + sql},
                           {path, "QOR_CH_SESSION_DIR=" + (dir / "clickhouse").string()}, dir), sql);
 }
 
 std::string Engines::postgres(const std::string& sql) {
-    return output(execute({"/usr/bin/psql", "-h", "127.0.0.1", "-p", "8817", "-U", "qoruser", "-d", "qorrdb",
-                                   "-At", "-v", "ON_ERROR_STOP=1", "-c", sql},
-                          {"PGPASSWORD=" + pgPassword, path}, dir), sql);
+    return output(execute({"/usr/bin/psql", "-h", "127.0.0.1", "-p", "8817", "-U", "qoruser", "-d", "qorrdb", "-At", "-v",
+                           "ON_ERROR_STOP=1", "-c", sql}, {"PGPASSWORD=" + pgPassword, path}, dir), sql);
 }
 
 Sandbox::Sandbox(const Logins& logins) {
     std::string pattern = "/tmp/qor-sandbox-XXXXXX";
     root_ = mkdtemp(pattern.data());
-    for (const char* dir : {"/var/run/qor", "/tmp", "/tevfs/clickhouse", "/tevfs/nosql", "/record", "/bin"})
-        fs::create_directories(this->path(dir));
+    for (const char* dir : {"/var/run/qor", "/tmp", "/tevfs/clickhouse", "/tevfs/nosql", "/record", "/bin"}) fs::create_directories(path(dir));
     // Each password follows a stale one, as in a file an administrator appended a correction to.
-    write("opt/tevrik/qor/etc/config/qor_system.cfg",
-          "mydb.nosql.user=mongouser\nmydb.nosql.passwd=old\nmydb.nosql.passwd=" + logins.mongo + "\n");
+    write("opt/tevrik/qor/etc/config/qor_system.cfg", "mydb.nosql.user=mongouser\nmydb.nosql.passwd=old\nmydb.nosql.passwd=" + logins.mongo + "\n");
     write("opt/tevrik/qor/etc/config/qorrdb.properties",
           "qorrdb.host=127.0.0.1\nqorrdb.user=qoruser\nqorrdb.password=old\nqorrdb.password=" + logins.postgres + "\n");
     write("opt/tevrik/qor/etc/config/qorolap.properties",
@@ -169,12 +159,12 @@ Sandbox::Sandbox(const Logins& logins) {
              {"free", source / "tests/fakes/free"}, {"clickhouse-client", source / "tests/engines/clickhouse-client"},
              {"sh", "/usr/bin/sh"}, {"du", "/usr/bin/du"}, {"psql", "/usr/bin/psql"},
              {"python3", "/usr/bin/python3"}, {"node", "/usr/bin/node"}})
-        fs::create_symlink(target, this->path("/bin/" + name));
+        fs::create_symlink(target, path("/bin/" + name));
     Engines& engines = Engines::get();
-    env_ = {{"PATH", this->path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_},
-            {"QOROLAPMIGRATE_NO_PAUSE", "1"}, {"QOR_MONGO_DIR", this->path("/tevfs/nosql")},
+    env_ = {{"PATH", path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_},
+            {"QOROLAPMIGRATE_NO_PAUSE", "1"}, {"QOR_MONGO_DIR", path("/tevfs/nosql")},
             {"QOR_MONGO_PASSWORD", logins.mongo}, {"QOR_CH_PASSWORD", logins.clickhouse},
-            {"QOR_CH_SESSION_DIR", engines.dir / "clickhouse"}, {"QOR_RECORD_DIR", this->path("/record")}};
+            {"QOR_CH_SESSION_DIR", engines.dir / "clickhouse"}, {"QOR_RECORD_DIR", path("/record")}};
     // Table by table: after TRUNCATE ALL TABLES chDB hangs on the next lightweight DELETE.
     std::string truncate;
     std::istringstream tables(engines.clickhouse("select name from system.tables where database = currentDatabase() "
@@ -208,10 +198,8 @@ void Sandbox::collection(const std::string& name, const std::vector<std::int64_t
                         "\"data_date\":{\"$date\":\"" + isoUtc(dated - dated % 86400) +
                         "\"},\"merge_seq\":\"" + std::to_string(counter) + "\"}\n");
     }
-    // Newest first, as the doubles read a collection.
-    std::string text;
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) text += *line;
-    spill(path("/tevfs/nosql/" + name + ".jsonl"), text);
+    std::reverse(lines.begin(), lines.end());  // newest first, as the doubles read a collection
+    spill(path("/tevfs/nosql/" + name + ".jsonl"), std::accumulate(lines.begin(), lines.end(), std::string()));
 }
 
 void Sandbox::letGo(const std::string& name, int rank) const {
@@ -222,7 +210,7 @@ void Sandbox::letGo(const std::string& name, int rank) const {
     spill(path("/tevfs/nosql/" + name + ".jsonl"), std::accumulate(lines.begin(), lines.end(), std::string()));
 }
 
-static pid_t spawnIn(const fs::path& root, const std::map<std::string, std::string>& variables, std::vector<std::string> argv) {
+static pid_t launch(const fs::path& root, const std::map<std::string, std::string>& variables, const std::vector<std::string>& argv) {
     std::vector<std::string> env;
     for (const auto& [name, value] : variables) env.push_back(name + "=" + value);
     return spawn(argv, env, root / ".stdin", root);
@@ -231,7 +219,7 @@ static pid_t spawnIn(const fs::path& root, const std::map<std::string, std::stri
 pid_t Sandbox::start(const std::vector<std::string>& args) const {
     std::vector<std::string> argv = {QOR_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
-    return spawnIn(root_, env_, argv);
+    return launch(root_, env_, argv);
 }
 
 Result Sandbox::finish(pid_t pid) const { return reap(pid, root_); }
@@ -240,7 +228,7 @@ std::string Sandbox::outputSoFar(pid_t pid) const { return slurp(root_ / (std::t
 
 Result Sandbox::shell(const std::string& script) const {
     write(".stdin", "");
-    return finish(spawnIn(root_, env_, {"/bin/sh", "-c", script, QOR_BINARY}));
+    return finish(launch(root_, env_, {"/bin/sh", "-c", script, QOR_BINARY}));
 }
 
 Result Sandbox::run(const std::vector<std::string>& args, const std::string& input) const {
@@ -253,17 +241,14 @@ std::vector<Call> Sandbox::calls(const std::string& program) const {
     for (const auto& entry : fs::directory_iterator(path("/record")))
         if (entry.path().string().ends_with("-" + program + ".call")) files.insert(entry.path());
     std::vector<Call> calls;
-    for (const fs::path& file : files) {
+    for (fs::path file : files) {
         std::istringstream entries(slurp(file));
         Call& call = calls.emplace_back();
-        if (fs::exists(fs::path(file).replace_extension(".ended")))
-            call.ended = std::stoll(slurp(fs::path(file).replace_extension(".ended")));
-        for (std::string entry; std::getline(entries, entry, '\0');) {
-            const std::size_t equals = entry.find('=');
+        for (std::string entry; std::getline(entries, entry, '\0');)
             if (entry.starts_with("arg=")) call.argv.push_back(entry.substr(4));
-            else call.info[entry.substr(0, equals)] = entry.substr(equals + 1);
-        }
+            else call.info[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
         call.began = std::stoll(call.info["began"]);
+        if (fs::exists(file.replace_extension(".ended"))) call.ended = std::stoll(slurp(file));
     }
     return calls;
 }

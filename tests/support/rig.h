@@ -20,10 +20,7 @@ struct Result {
     std::vector<std::string> messages(const std::string& prefix = "") const;  // of log lines starting so
     std::vector<std::string> summary() const;  // the "Summary …" lines without their seconds
     // One of them, -1 the last; "" when there is none, so that a run that wrote none fails its test only.
-    std::string summaryLine(int i) const {
-        const std::vector<std::string> lines = summary();
-        return lines.empty() ? "" : lines.at((i + lines.size()) % lines.size());
-    }
+    std::string summaryLine(int i) const { const auto s = summary(); return s.empty() ? "" : s.at((i + s.size()) % s.size()); }
 };
 
 struct Call {
