@@ -9,7 +9,11 @@ constexpr std::string_view mongoshPrefix = "mongosh %s:8825/qornosql --quiet --e
 constexpr std::string_view edgeObjectIdScript =
     "\"db.%s.find(%s, {_id: 1}).sort({_id: %d}).limit(1)\"";
 constexpr std::string_view objectIdTimeScript =
-    "\"db.%s.find().sort({ _id: %d }).limit(1).forEach(doc => print(doc._id.getTimestamp()))\"";
+    "\"db.%s.find(%s).sort({ _id: %d }).limit(1).forEach(doc => print(doc._id.getTimestamp()))\"";
+// MongoDB sorts strings and numbers before ObjectIds: the edges of a
+// collection's ObjectIds leave its documents of other ids out, which the
+// comparison counts apart.
+constexpr std::string_view objectIdsOnly = "{ _id: { $type: 'objectId' } }";
 constexpr std::string_view createTimeScript =
     "\"db.%s.find(%s, {create_time: 1, _id: 0}).sort({create_time: %d}).limit(1)\"";
 constexpr std::string_view dataDateScript =
@@ -40,8 +44,6 @@ ShellCommand mongoshCommand(const MongoLogin& login, std::string_view quotedScri
 // its find (when the script has one) and a sort direction.
 std::string sortedScript(std::string_view script, std::string_view collection, std::string_view filter,
                          int direction) {
-    if (script.find("find()") != std::string_view::npos)
-        return fillTemplate(script, {insideDoubleQuotes(collection), std::to_string(direction)});
     return fillTemplate(script, {insideDoubleQuotes(collection), insideDoubleQuotes(filter),
                                  std::to_string(direction)});
 }
@@ -76,7 +78,7 @@ ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view colle
                                  EdgeField datedBy, std::string_view datedFrom) {
     // A date enters the script only as the shell would print it back.
     const std::string filter =
-        datedFrom.empty() ? "{}"
+        datedFrom.empty() ? std::string(objectIdsOnly)
                           : "{ " + fieldName(datedBy) + ": { $gte: ISODate('" +
                                 formatTime(convertToTimestamp(std::string(datedFrom)), "%Y-%m-%dT%H:%M:%SZ") +
                                 "') } }";
@@ -85,8 +87,10 @@ ShellCommand edgeObjectIdCommand(const MongoLogin& login, std::string_view colle
 
 ShellCommand edgeTimeCommand(const MongoLogin& login, std::string_view collection, EdgeField field,
                              int direction, const ObjectIdSpan& within) {
-    return mongoshCommand(login, sortedScript(edgeTimeScript(field), collection,
-                                              objectIdSpanFilter(within), direction));
+    const std::string filter =
+        field == EdgeField::objectId && within.lower.empty() && within.upper.empty() ? std::string(objectIdsOnly)
+                                                                                      : objectIdSpanFilter(within);
+    return mongoshCommand(login, sortedScript(edgeTimeScript(field), collection, filter, direction));
 }
 
 ShellCommand storageSizeCommand(const MongoLogin& login, std::string_view collection) {
