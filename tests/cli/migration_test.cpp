@@ -424,6 +424,8 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
          {"--dry-run"}, {}, 1, "failed, 1 rows twice, run retry -t tb_audit_log", "tb_audit_log holds 1 rows twice on ", 600, 0, 0},
         {"base report above its floor", "tb_base_report_data", aged, [](auto&) { takeOut("tb_base_report_data", "n % 10 = 3"); }, {}, {}, 0,
          "repaired 10, verified 100", "tb_base_report_data repair moves 10 documents : 0 runs by their bounds, 10 by their ids", 100, 1, 10},
+        {"an unreadable count of other ids", "tb_audit_log", small, [](auto&) {}, {}, {{"QOR_MONGOSH_FAIL", "countDocuments"}}, 1, "failed",
+         "tb_audit_log could not be verified (mongosh exit 1)", 600, 0, 0},
         {"a failed MongoDB summary", "tb_audit_log", large, holes, {}, {{"QOR_MONGOSH_FAIL", ".map(b =>"}}, 1, "failed",
          "tb_audit_log could not be verified (mongosh exit 1)", 11590, 0, 0},
         {"staging not emptied", "tb_audit_log", large, holes, {}, {{"QOR_CH_FAIL", "truncate table mig_tb_audit_log"}}, 1,
