@@ -269,10 +269,10 @@ function runningSum(c, run, { text, compiled, expression, hash }) {
   return intOrLong(exact(sum), b.readUInt32LE(20) !== a.readUInt32LE(20) ? LONG : INT);
 }
 const groups = new Map();  // each $group compiled once however many spans a call sums up
-function group(c, runs, spec) {
-  const text = JSON.stringify(spec);
+function group(c, runs, stage) {
+  const text = JSON.stringify(stage);
   if (!groups.has(text)) {
-    const { _id: id, ...accumulators } = spec;
+    const { _id: id, ...accumulators } = stage;
     if (!(id === null || ['number', 'boolean'].includes(typeof id) || (typeof id === 'string' && !id.startsWith('$'))))
       fail(`(the test double groups by a constant _id only, not ${JSON.stringify(id)})`);
     groups.set(text, [typed(id), Object.entries(accumulators).map(([name, acc]) => {
@@ -301,7 +301,7 @@ function aggregate(name, pipeline, options) {
   let runs = [{ from: 0, to: c.n, test: null }], docs = null;
   pipeline.forEach((stage, i) => {
     const [op, ...more] = Object.keys(stage);
-    if (more.length) fail('A pipeline stage specification object must contain exactly one field.');
+    if (more.length) fail('A pipeline stage object must contain exactly one field.');
     if (op === '$match' && i === 0) runs = select(c, typed(stage.$match));
     else if (op === '$group' && !docs) docs = group(c, runs, stage.$group);
     else fail(['$match', '$group'].includes(op) ? '(the test double models a $match first and one $group)' : `Unrecognized pipeline stage name: '${op}'`);
