@@ -55,12 +55,23 @@ std::string summarizePieces(const MongoLogin& login, std::string_view collection
     return "";
 }
 
-SideReading<std::int64_t> countOtherIds(const MongoLogin& login, std::string_view collection, const Host& host) {
-    const CommandOutput reply = executeCommand(otherIdsCountCommand(login, collection), host);
+namespace {
+SideReading<std::int64_t> readCount(const ShellCommand& command, const Host& host) {
+    const CommandOutput reply = executeCommand(command, host);
     if (reply.failed()) return {std::nullopt, reply.failure()};
     const std::optional<Summary> count = summaryOf(removeNewlines(reply.text), "0");
     if (!count) return {std::nullopt, notANumber};
     return {count->count, ""};
+}
+}  // namespace
+
+SideReading<std::int64_t> countOtherIds(const MongoLogin& login, std::string_view collection, const Host& host) {
+    return readCount(otherIdsCountCommand(login, collection), host);
+}
+
+SideReading<std::int64_t> countDocuments(const MongoLogin& login, std::string_view collection,
+                                         const ObjectIdSpan& span, const Host& host) {
+    return readCount(spanCountCommand(login, collection, span), host);
 }
 
 SideReading<Summary> summarizeCompletedRows(const ClickHouseLogin& login, std::string_view completedTable,

@@ -36,6 +36,10 @@ SideReading<std::vector<Summary>> summarizeDocuments(const MongoLogin& login, st
 // How many of the collection's documents no ObjectId bound takes in.
 SideReading<std::int64_t> countOtherIds(const MongoLogin& login, std::string_view collection, const Host& host);
 
+// How many documents MongoDB holds of `span`, for a figure that needs no more.
+SideReading<std::int64_t> countDocuments(const MongoLogin& login, std::string_view collection,
+                                         const ObjectIdSpan& span, const Host& host);
+
 // The completed rows of `span`. Unreadable, too, while a retry's mark says
 // the table may record rows its target no longer holds, unless read
 // `despiteRetryMark`.

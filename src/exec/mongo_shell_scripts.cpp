@@ -13,6 +13,7 @@ constexpr std::string_view objectIdTimeScript =
 // MongoDB sorts strings and numbers before ObjectIds: the edges of a
 // collection's ObjectIds leave its documents of other ids out, which the
 // comparison counts apart.
+constexpr std::string_view spanCountScript = "\"db.%s.countDocuments(%s, { hint: { _id: 1 } })\"";
 constexpr std::string_view objectIdsOnly = "{ _id: { $type: 'objectId' } }";
 constexpr std::string_view createTimeScript =
     "\"db.%s.find(%s, {create_time: 1, _id: 0}).sort({create_time: %d}).limit(1)\"";
@@ -103,6 +104,11 @@ ShellCommand dropCollectionCommand(const MongoLogin& login, std::string_view col
 
 ShellCommand otherIdsCountCommand(const MongoLogin& login, std::string_view collection) {
     return mongoshCommand(login, fillTemplate(otherIdsCountScript, {insideSingleQuotes(collection)}));
+}
+
+ShellCommand spanCountCommand(const MongoLogin& login, std::string_view collection, const ObjectIdSpan& span) {
+    return mongoshCommand(login, fillTemplate(spanCountScript, {insideDoubleQuotes(collection),
+                                                                insideDoubleQuotes(objectIdSpanFilter(span))}));
 }
 
 ShellCommand mergeSeqConversionCommand(const MongoLogin& login, std::string_view collection) {

@@ -29,3 +29,5 @@ ShellCommand documentSummariesCommand(const MongoLogin& login, std::string_view 
 // How many documents have an `_id` that is not an ObjectId: no ObjectId
 // bound takes them in.
 ShellCommand otherIdsCountCommand(const MongoLogin& login, std::string_view collection);
+// How many documents `span` holds, without the fingerprint's work per document.
+ShellCommand spanCountCommand(const MongoLogin& login, std::string_view collection, const ObjectIdSpan& span);

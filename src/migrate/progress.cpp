@@ -21,9 +21,8 @@ void Progress::tick() {
     if (now - lastLine_ < lineEverySeconds) return;
     lastLine_ = now;
     if (!documents_) {
-        const SideReading<std::vector<Summary>> counted =
-            summarizeDocuments(run_.mongo, kind_.name, {span_}, run_.host);
-        if (counted.value) documents_ = counted.value->front().count;
+        const SideReading<std::int64_t> counted = countDocuments(run_.mongo, kind_.name, span_, run_.host);
+        if (counted.value) documents_ = *counted.value;
     }
     const SideReading<Summary> rows = summarizeCompletedRows(run_.clickhouse, kind_.completedTable, span_, run_.host);
     // A line is worth nothing without both figures; the next one may have them.
