@@ -42,7 +42,7 @@ TEST(Check, TheVerdictFollowsTheFiguresAndNeedsEveryOne) {
          FileSystemFigures{9000000, 1, 8000000, 8000000}, false,
          {"tb_b collection size check : unreadable reply",
           "Migration capacity cannot be judged : 1 collection could not be sized"}},
-        {"du failed", {"3000000\n", 0}, {"", 1}, FileSystemFigures{9000000, 1, 8000000, 8000000}, false,
+        {"du failed, a partial total printed", {"3000000\n", 0}, {"2048\t/tevfs/nosql\n", 1}, FileSystemFigures{9000000, 1, 8000000, 8000000}, false,
          {"Migration capacity cannot be judged : the MongoDB used size could not be measured"}},
     };
     for (const auto& c : cases) {
