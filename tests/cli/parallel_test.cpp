@@ -76,26 +76,5 @@ TEST(Parallel, AFailedPipelineFailsTheCollectionAndRepairMovesWhatItDidNot) {
     EXPECT_EQ(Engines::get().clickhouse("select count(), uniqExact(oid) from tb_audit_log"), "8000\t8000");
 }
 
-TEST(Parallel, OneJobIssuesTheCommandsOfARunWithoutJobs) {
-    std::vector<std::string> commands[2];
-    for (int withJobs = 0; withJobs < 2; ++withJobs) {
-        Sandbox box;
-        for (const char* name : {"tb_audit_log", "tb_report_data", "tb_base_report_data"})
-            box.collection(name, {daysAgo(3), daysAgo(2), daysAgo(1)});
-        std::vector<std::string> args = {"start", "-f", box.write("lists/list.txt", "[x]\ntb_audit_log\ntb_report_data\ntb_base_report_data\n")};
-        if (withJobs) args.insert(args.end(), {"-j", "1"});
-        ASSERT_EQ(box.run(args).status, 0);
-        for (const char* program : {"mongosh", "mongoexport", "clickhouse-client"})
-            for (const Call& call : box.calls(program)) {
-                std::string line = program;
-                for (const std::string& arg : call.argv) line += " " + arg;
-                // Sandboxes, process ids and the fixtures' ObjectIds differ from run to run.
-                commands[withJobs].push_back(
-                    std::regex_replace(line, std::regex(box.path("/").string() + "|-\\d+-\\d+\\.yaml|[0-9a-f]{24}"), ""));
-            }
-    }
-    EXPECT_EQ(commands[0], commands[1]);
-}
-
 }  // namespace
 }  // namespace qortest
