@@ -18,7 +18,6 @@
 
 namespace {
 constexpr std::uint64_t largestSize = std::numeric_limits<std::uint64_t>::max();
-const std::string separator(56, '-');
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
     return a > largestSize - b ? largestSize : a + b;
@@ -111,7 +110,7 @@ CollectionSizes checkCollectionSize(const ProductCatalogue& catalogue, const Mon
     std::uint64_t total = 0;
     CollectionSizes sizes;
 
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
     writeReportLine("MongoDB collection size check start");
     forEachCollection(catalogue, [&](const std::string&, const std::string& name) {
         SizeEntry entry{name};
@@ -136,7 +135,7 @@ CollectionSizes checkCollectionSize(const ProductCatalogue& catalogue, const Mon
         sizes.largest = std::max(sizes.largest, entry.size);
         entries.push_back(std::move(entry));
     });
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
 
     std::stable_sort(entries.begin(), entries.end(),
                      [](const SizeEntry& a, const SizeEntry& b) { return a.size > b.size; });
@@ -146,9 +145,9 @@ CollectionSizes checkCollectionSize(const ProductCatalogue& catalogue, const Mon
                         (entry.unreadable.empty() ? sizeWithBytes(entry.size) : entry.unreadable));
     }
     writeReportLine("MongoDB collection size check end");
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
     writeReportLine("MongoDB collection total size : " + formatBytes(total));
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
     return sizes;
 }
 
@@ -195,6 +194,6 @@ bool checkMigrationCapacity(const ProductCatalogue& catalogue, const std::string
             writeReportLine("\x1b[31mMigration is not possible. Please clean up the disk\x1b[0m");
         }
     }
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
     return judged;
 }

@@ -16,7 +16,6 @@
 #include "util/log.h"
 
 namespace {
-const std::string separator(56, '-');
 
 // Operators type in any case and sometimes more than one word; only the
 // first word of the answer line counts, and it must be the word itself. An
@@ -95,7 +94,7 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
         anyUnreadable = anyUnreadable || !comparison.readable;
     });
 
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
     writeReportLine("DROP Collection List");
     writeReportLine("");
     for (const auto& entry : catalogue) {
@@ -105,7 +104,7 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
             writeReportLine("");
         }
     }
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
 
     // Dropping documents that are not in ClickHouse loses them for good, so a
     // plain "yes" typed out of habit must not do it.
@@ -163,6 +162,6 @@ bool dropCollections(const ProductCatalogue& catalogue, const MongoLogin& mongo,
             writeReportLine("");
         });
     }
-    writeReportLine(separator);
+    writeReportLine(reportSeparator);
     return asked;
 }

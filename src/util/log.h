@@ -35,6 +35,9 @@ std::string joinPieces(const Pieces&... pieces) {
 
 // Plain report line (the "check" and "drop" reports): text, newline, flush.
 void writeReportLine(std::string_view text);
+// The rule between the parts of those reports.
+inline constexpr std::string_view reportSeparator =
+    "--------------------------------------------------------";
 
 // Diagnostic on standard error; a text that already ends in a newline gets
 // no second one.
