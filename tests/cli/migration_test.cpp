@@ -408,8 +408,8 @@ TEST(Repair, MovesExactlyWhatClickHouseLacksAndDeletesNothing) {
         int moves, idsByName;      // export-and-load pipelines; ids given to them in "$in" lists
         std::string mark = "";     // of the drop's line, where a start before the repair must end 1 and a drop keep it
     } cases[] = {
-        {"10 scattered and a hole of 400", "tb_audit_log", large, holes, {}, {}, 0, "repaired 410, verified 12000",
-         "tb_audit_log differs between ", 12000, 1, 10},
+        {"10 scattered and a hole of 400, in batches of 4", "tb_audit_log", large, holes, {"-n", "4"}, {}, 0, "repaired 410, verified 12000",
+         "tb_audit_log differs between ", 12000, 3, 10},
         {"complete", "tb_audit_log", small, [](auto&) {}, {}, {}, 0, "complete, verified 600", "tb_audit_log verified : 600 documents", 600, 0, 0},
         {"report with a missing day", "tb_report_data", small, [&](auto&) { takeOut("tb_report_data", "intDiv(server_time, 86400000) = " + std::to_string(day / 86400)); },
          {}, {}, 0, "repaired " + std::to_string(inDay) + ", verified 600", "tb_report_data repair moves ", 600, 1, 0},
@@ -559,7 +559,7 @@ std::vector<pid_t> programsOf(const Sandbox& box) {
 
 // Four pipelines at once, each stopped halfway.
 TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsRecover) {
-    const int documents = 60000;
+    const int documents = 8000;
     const std::string n = std::to_string(documents);
     // Orphans come to this process, which reaps them as an init would: a group's leader that ends is gone.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
@@ -568,7 +568,8 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
         Sandbox box;
         box.collection("tb_audit_log", spread(daysAgo(30), daysAgo(1), documents));
         // The exporters stop after enough documents for the loaders to commit a first block.
-        box.env("QOR_MONGOEXPORT_HANG_AFTER", "10000");
+        box.env("QOR_CH_BLOCK_BYTES", "65536");
+        box.env("QOR_MONGOEXPORT_HANG_AFTER", "1000");
         std::signal(SIGHUP, signal == SIGHUP ? SIG_IGN : SIG_DFL);  // SIGHUP as under nohup
         const pid_t run = box.start({"start", "-t", "tb_audit_log", "-j", "4", "-np", "mongopass"});
         std::signal(SIGHUP, SIG_DFL);
