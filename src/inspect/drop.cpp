@@ -16,7 +16,6 @@
 #include "util/log.h"
 
 namespace {
-
 // Operators type in any case and sometimes more than one word; only the
 // first word of the answer line counts, and it must be the word itself. An
 // empty line is an answer too; nothing when the input ended before a line.
