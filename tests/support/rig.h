@@ -31,13 +31,15 @@ struct Call {
 // The most calls that ran at the same time.
 std::size_t mostAtOnce(const std::vector<Call>& calls);
 
-// One chDB and one PostgreSQL server per test process, emptied for each Sandbox.
+// One chDB and one PostgreSQL server per test process, emptied for each Sandbox; processes that run side
+// by side give theirs a loopback address each in QOR_PG_HOST, as the tool's port is fixed.
 struct Engines {
     static Engines& get() { static Engines engines; return engines; }
     std::string clickhouse(const std::string& sql);
     std::int64_t count(const std::string& table) { return std::stoll(clickhouse("select count() from " + table)); }
     std::string postgres(const std::string& sql);
     const std::filesystem::path dir;
+    const std::string host;
     std::string pgPassword = "qorpass";
 
 private:
