@@ -69,8 +69,6 @@ private:
     }
 };
 
-}  // namespace
-
 TEST_F(StubPrograms, EveryBuilderHandsOverHostileValuesIntact) {
     for (const std::string& value : hostileValues) {
         const std::string password = value + "#pw";
@@ -95,3 +93,5 @@ TEST_F(StubPrograms, EveryBuilderHandsOverHostileValuesIntact) {
         }
     }
 }
+
+}  // namespace
