@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 
 #include "util/dates.h"
 
@@ -16,6 +17,7 @@ TEST(Dates, ReadDateTimesAsUtcWhateverTheZone) {
     };
     for (const char* zone : {"UTC", "Asia/Seoul", "America/Los_Angeles"}) {
         setenv("TZ", zone, 1);
+        tzset();  // localtime_r reads TZ once otherwise, and would never show a zone
         for (const auto& c : cases) EXPECT_EQ(convertToTimestamp(c.text), c.seconds) << c.text;
         EXPECT_EQ(formatTime(1735775999, "%Y-%m-%d %H:%M:%S"), "2025-01-01 23:59:59");
     }
