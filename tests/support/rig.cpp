@@ -163,7 +163,8 @@ Sandbox::Sandbox(const Logins& logins) {
              {"python3", "/usr/bin/python3"}, {"node", "/usr/bin/node"}})
         fs::create_symlink(target, path("/bin/" + name));
     Engines& engines = Engines::get();
-    env_ = {{"PATH", path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_},
+    // A zone away from UTC, as on the product's servers: every time the tool writes or asks for must still be UTC.
+    env_ = {{"PATH", path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_}, {"TZ", "Asia/Seoul"},
             {"QOROLAPMIGRATE_NO_PAUSE", "1"}, {"QOR_MONGO_DIR", path("/tevfs/nosql")},
             {"QOR_MONGO_PASSWORD", logins.mongo}, {"QOR_CH_PASSWORD", logins.clickhouse},
             {"QOR_CH_SESSION_DIR", engines.dir / "clickhouse"}, {"QOR_RECORD_DIR", path("/record")}};
