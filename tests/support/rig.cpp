@@ -148,11 +148,12 @@ std::string Engines::postgres(const std::string& sql) {
 Sandbox::Sandbox(const Logins& logins) {
     std::string pattern = "/tmp/qor-sandbox-XXXXXX";
     root_ = mkdtemp(pattern.data());
+    Engines& engines = Engines::get();
     for (const char* dir : {"/var/run/qor", "/tmp", "/tevfs/clickhouse", "/tevfs/nosql", "/record", "/bin"}) fs::create_directories(path(dir));
     // Each password follows a stale one, as in a file an administrator appended a correction to.
     write("opt/tevrik/qor/etc/config/qor_system.cfg", "mydb.nosql.user=mongouser\nmydb.nosql.passwd=old\nmydb.nosql.passwd=" + logins.mongo + "\n");
     write("opt/tevrik/qor/etc/config/qorrdb.properties",
-          "qorrdb.host=" + Engines::get().host + "\nqorrdb.user=qoruser\nqorrdb.password=old\nqorrdb.password=" + logins.postgres + "\n");
+          "qorrdb.host=" + engines.host + "\nqorrdb.user=qoruser\nqorrdb.password=old\nqorrdb.password=" + logins.postgres + "\n");
     write("opt/tevrik/qor/etc/config/qorolap.properties",
           "qorolap.host=127.0.0.1\nqorolap.user=chuser\nqorolap.password=old\nqorolap.password=" + logins.clickhouse + "\n");
     write(".stdin", "");
@@ -162,7 +163,6 @@ Sandbox::Sandbox(const Logins& logins) {
              {"sh", "/usr/bin/sh"}, {"du", "/usr/bin/du"}, {"psql", "/usr/bin/psql"},
              {"python3", "/usr/bin/python3"}, {"node", "/usr/bin/node"}})
         fs::create_symlink(target, path("/bin/" + name));
-    Engines& engines = Engines::get();
     // A zone away from UTC, as on the product's servers: every time the tool writes or asks for must still be UTC.
     env_ = {{"PATH", path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_}, {"TZ", "Asia/Seoul"},
             {"QOROLAPMIGRATE_NO_PAUSE", "1"}, {"QOR_MONGO_DIR", path("/tevfs/nosql")},
