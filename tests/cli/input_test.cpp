@@ -27,7 +27,11 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         {{"start", "-s", "2025-1-01", "-e", "2025-01-02"}, "The time format is incorrect (\"ex) 2025-01-01\")"},
         {{"start", "-s", "2025-01-31", "-e", "2025-01-01"}, "The end time must be greater than or equal to th start time"},
         {{"start", "-dl", "101"}, "Please check disk usage limit (0 ~ 100)"},
+        {{"start", "-dl", "-1"}, "Please check disk usage limit (0 ~ 100)"},
+        {{"start", "-ml", "0"}, "Please check memory usage limit (1 ~ 100)"},
+        {{"start", "-ml", "101"}, "Please check memory usage limit (1 ~ 100)"},
         {{"start", "-n", "fifty"}, "-n option : fifty"},
+        {{"start", "-j", "99999999999999999999"}, "-j option : 99999999999999999999"},
         {{"retry"}, "Please specify one table with the \"-t\" option"},
         {{"retry", "-t", "tb_audit_lgo"}, "tb_audit_lgo is not in the collection list"},
         {{"migrate"}, "Please check the command you entered !!"},
@@ -41,15 +45,20 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         EXPECT_NE((run.err + run.out).find(refusal.why), std::string::npos) << run.out << run.err;
         EXPECT_TRUE(box.calls("mongosh").empty() && box.calls("clickhouse-client").empty()) << refusal.why;
     }
+    // Out of range, the tuning options are brought back within it, and the run says so.
+    const Result tuned = Sandbox().run({"start", "-t", "tb_audit_log", "-n", "301", "-j", "17", "-w", "-5", "-i", "0", "--dry-run"});
+    for (const char* line : {"Batch Count   : 300", "Jobs          : 16", "Wait Time     : 10", "Interval      : 24"})
+        EXPECT_EQ(tuned.messages(line).size(), 1u) << tuned.out;
 }
 
 // Quotes, blanks, ';', $() and backticks: any of them reaching a shell as code would create the marker.
 const std::string marker = "/tmp/qor-injected-" + std::to_string(getpid());
 std::string hostile(const std::string& tag) { return tag + "'q\"d $(touch " + marker + ") `touch " + marker + "`;x"; }
-const Logins logins{hostile("m"), hostile("c"), hostile("p")};
+const Logins logins{hostile("m"), hostile("c"), hostile("p"), hostile("mu"), hostile("cu")};
 
-// The passwords come from the configuration files and, for MongoDB and
-// ClickHouse, once more as options, which the tool must not leave readable.
+// The users and passwords come from the configuration files and, for MongoDB
+// and ClickHouse, the passwords once more as options, which the tool must not
+// leave readable.
 TEST(HostileInput, NamesAreRefusedPasswordsWorkNowhereOnAnArgumentListAndNothingElseRuns) {
     Sandbox box(logins);
     for (const char* name : {"tb_audit_log", "tb_report_data", "tb_base_report_data"})
@@ -184,7 +193,7 @@ TEST(Inspection, ADropHoldsTheRunLockAndComparesAgainBeforeEachDrop) {
         const int answer = open(fifo.c_str(), O_WRONLY);  // once the drop holds the other end
         std::filesystem::remove(fifo);
         while (box.outputSoFar(drop).find("(yes/no) : ") == std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const Result retry = box.shell("exec /usr/bin/timeout 30 " + box.path("/qorolapmigrate-1.1.1").string() + " retry -t tb_backup_log");  // refused at once, never waiting
+        const Result retry = box.shell("exec /usr/bin/timeout 30 \"$HOME/qorolapmigrate-1.1.1\" retry -t tb_backup_log");  // refused at once, never waiting
         EXPECT_EQ(retry.status, 1);
         EXPECT_NE(retry.err.find("already running !!"), std::string::npos) << retry.out;
         if (!d.answer.empty())  // rows lost while the question waits

@@ -320,8 +320,8 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         ASSERT_TRUE(foreign.empty() || chown(foreign.c_str(), 65534, 65534) == 0);
         std::vector<std::string> args = fault.args;
         args.insert(args.begin() + 1, {"-f", list});
-        std::string line = "echo $$ >" + box.path("/var/run/qor/qorolapmigrate.pid").string() + "; exec \"$0\"";
-        for (const std::string& arg : args) line += " " + arg;
+        std::string line = "echo $$ >\"$HOME/var/run/qor/qorolapmigrate.pid\"; exec \"$0\"";
+        for (const std::string& arg : args) line += " " + (arg == list ? "\"$HOME/lists/list.txt\"" : arg);
         const Result run = fault.env.count("own pid") ? box.shell(line) : box.run(args);
         if (namesake != 0) kill(namesake, SIGKILL), waitpid(namesake, nullptr, 0);
         EXPECT_EQ(run.status, fault.status) << run.out << run.err;
@@ -344,24 +344,6 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         for (Call& call : box.calls("mongoexport")) EXPECT_EQ(call.info["config_existed"], "True") << "its password";
         for (Call& call : box.calls("mongosh")) EXPECT_EQ(call.info["stdin"], "/dev/null") << "the operator's terminal";
     }
-}
-
-// The newest window goes first; what it should have brought lies above every row ClickHouse holds.
-TEST(Faults, AFailedNewestWindowIsFoundByTheNextStartAndFilledByRepair) {
-    Sandbox box;
-    box.collection("tb_report_data", spread(daysAgo(3), daysAgo(1), 80));
-    box.env("QOR_CH_FAIL", "INSERT INTO mig_tb_report_data ");
-    box.env("QOR_CH_FAIL_CALL", "1");
-    ASSERT_EQ(box.run({"start", "-t", "tb_report_data"}).status, 1);
-    box.env("QOR_CH_FAIL", "");
-    const Result again = box.run({"start", "-t", "tb_report_data"});
-    EXPECT_EQ(again.status, 1) << again.out;
-    EXPECT_EQ(again.summaryLine(0), report + "incomplete, run repair -t tb_report_data");
-    EXPECT_FALSE(again.messages("tb_report_data verification failed : MongoDB ").empty()) << again.out;
-    const Result repair = box.run({"repair", "-t", "tb_report_data"});
-    EXPECT_EQ(repair.status, 0) << repair.out;
-    EXPECT_EQ(repair.summaryLine(0), report + "repaired 1, verified 80");
-    expectMigrated("tb_report_data", 80);
 }
 
 // Takes the rows picked by `where` (over n, their rank by oid from 1, and server_time) out of both tables.
@@ -535,8 +517,9 @@ TEST(ClosedOutput, TheRunGoesOnToItsOwnEnd) {
     Sandbox box;
     const std::vector<std::string> names = {"tb_audit_log", "tb_report_data", "tb_base_report_data"};
     for (const std::string& name : names) box.collection(name, spread(daysAgo(3), daysAgo(1), 80));
+    listFile(box, names);
     const std::string status = box.path("/status");
-    const Result piped = box.shell("{ \"$0\" start -f " + listFile(box, names) + "; echo $? >" + status + "; } | /usr/bin/head -1");
+    const Result piped = box.shell("{ \"$0\" start -f \"$HOME/lists/list.txt\"; echo $? >\"$HOME/status\"; } | /usr/bin/head -1");
     std::ifstream written(status);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "0\n") << piped.out << piped.err;
     EXPECT_EQ(std::count(piped.out.begin(), piped.out.end(), '\n'), 1) << piped.out;
@@ -598,6 +581,8 @@ TEST(StoppedRun, EndsWhatItStartedOrKeepsTheNextRunOutWhileItRunsAndTheNextRunsR
             EXPECT_EQ(stopped.messages("tb_audit_log interrupted by "), std::vector<std::string>{"tb_audit_log interrupted by SIGTERM"});
             EXPECT_EQ(stopped.summary(), (std::vector<std::string>{"Summary : tb_audit_log : interrupted",
                                                                    "Summary total : 1 collection, 1 interrupted"}));
+            // Signalled with the tool, they may still be on their way out when it ends, on a loaded machine.
+            for (int waited = 0; !programsOf(box).empty() && waited < 50; ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(100));
             EXPECT_EQ(programsOf(box), std::vector<pid_t>{});
         } else {
             // The leaders of the groups end; the programs in them go on.

@@ -146,16 +146,17 @@ std::string Engines::postgres(const std::string& sql) {
 }
 
 Sandbox::Sandbox(const Logins& logins) {
-    std::string pattern = "/tmp/qor-sandbox-XXXXXX";
+    // Blanks, quotes, '$' and backquotes in the root: every path the tool hands a shell must arrive whole.
+    std::string pattern = "/tmp/qor sandbox 'it''s' \"$HOME\" `false`-XXXXXX";
     root_ = mkdtemp(pattern.data());
     Engines& engines = Engines::get();
     for (const char* dir : {"/var/run/qor", "/tmp", "/tevfs/clickhouse", "/tevfs/nosql", "/record", "/bin"}) fs::create_directories(path(dir));
     // Each password follows a stale one, as in a file an administrator appended a correction to.
-    write("opt/tevrik/qor/etc/config/qor_system.cfg", "mydb.nosql.user=mongouser\nmydb.nosql.passwd=old\nmydb.nosql.passwd=" + logins.mongo + "\n");
+    write("opt/tevrik/qor/etc/config/qor_system.cfg", "mydb.nosql.user=" + logins.mongoUser + "\nmydb.nosql.passwd=old\nmydb.nosql.passwd=" + logins.mongo + "\n");
     write("opt/tevrik/qor/etc/config/qorrdb.properties",
           "qorrdb.host=" + engines.host + "\nqorrdb.user=qoruser\nqorrdb.password=old\nqorrdb.password=" + logins.postgres + "\n");
     write("opt/tevrik/qor/etc/config/qorolap.properties",
-          "qorolap.host=127.0.0.1\nqorolap.user=chuser\nqorolap.password=old\nqorolap.password=" + logins.clickhouse + "\n");
+          "qorolap.host=127.0.0.1\nqorolap.user=" + logins.clickhouseUser + "\nqorolap.password=old\nqorolap.password=" + logins.clickhouse + "\n");
     write(".stdin", "");
     for (const auto& [name, target] : std::map<std::string, fs::path>{
              {"mongosh", source / "tests/fakes/mongo"}, {"mongoexport", source / "tests/fakes/mongo"},
@@ -167,6 +168,7 @@ Sandbox::Sandbox(const Logins& logins) {
     env_ = {{"PATH", path("/bin")}, {"HOME", root_}, {"QOROLAPMIGRATE_ROOT", root_}, {"TZ", "Asia/Seoul"},
             {"QOROLAPMIGRATE_NO_PAUSE", "1"}, {"QOR_MONGO_DIR", path("/tevfs/nosql")},
             {"QOR_MONGO_PASSWORD", logins.mongo}, {"QOR_CH_PASSWORD", logins.clickhouse},
+            {"QOR_MONGO_USER", logins.mongoUser}, {"QOR_CH_USER", logins.clickhouseUser},
             {"QOR_CH_SESSION_DIR", engines.dir / "clickhouse"}, {"QOR_RECORD_DIR", path("/record")}};
     // Table by table: after TRUNCATE ALL TABLES chDB hangs on the next lightweight DELETE.
     std::string truncate;

@@ -48,7 +48,8 @@ private:
     pid_t server_;
 };
 
-struct Logins { std::string mongo = "mongopass", clickhouse = "chpass", postgres = "qorpass"; };
+// Passwords, and the users of the two servers the doubles stand for.
+struct Logins { std::string mongo = "mongopass", clickhouse = "chpass", postgres = "qorpass", mongoUser = "mongouser", clickhouseUser = "chuser"; };
 
 class Sandbox {
 public:
