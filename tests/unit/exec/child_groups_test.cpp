@@ -2,13 +2,12 @@
 // what the next run finds of the groups a killed run left.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <pthread.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -32,23 +31,15 @@ TEST(Pause, LastsUntilAStopSignalEndsIt) {
 }
 
 namespace {
-// `program` (sleep under another name) for `seconds` in a group of its own,
-// once it runs: the pipe closes at its exec.
+// `program` (sleep under another name) for `seconds` in a group of its own, once it runs: glibc's
+// posix_spawn returns after the exec.
 pid_t start(const std::string& program, const char* seconds) {
-    int exec[2];
-    if (pipe2(exec, O_CLOEXEC) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        execl(program.c_str(), program.c_str(), seconds, nullptr);
-        _exit(127);
-    }
-    setpgid(pid, pid);
-    close(exec[1]);
-    char none;
-    while (read(exec[0], &none, 1) == -1 && errno == EINTR) {
-    }
-    close(exec[0]);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    const char* argv[] = {program.c_str(), seconds, nullptr};
+    pid_t pid = -1;
+    posix_spawn(&pid, program.c_str(), nullptr, &attributes, const_cast<char**>(argv), environ);
     return pid;
 }
 }  // namespace
