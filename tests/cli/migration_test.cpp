@@ -152,12 +152,12 @@ TEST(DateRange, TakesEveryDocumentUpToTheLastSecondOfTheEndDay) {
     const std::int64_t from = daysAgo(6), to = daysAgo(4) + 86399;
     for (const std::string name : {"tb_audit_log", "tb_report_data"}) {
         Sandbox box;
-        // The last second of a day whose window is not the newest, too.
-        box.collection(name, {from - 1, from, from + 3600, from + 86399, to - 3600, to, to + 1, daysAgo(1)});
+        // The last second of each day, the newest window's and the others'.
+        box.collection(name, {from - 1, from, from + 3600, from + 86399, to - 86400, to - 3600, to, to + 1, daysAgo(1)});
         const Result run = box.run({"start", "-t", name, "-s", isoDay(from), "-e", isoDay(to)});
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_EQ(Engines::get().clickhouse("select count(), min(server_time), max(server_time) from " + name),
-                  "5\t" + std::to_string(from * 1000) + "\t" + std::to_string(to * 1000));
+                  "6\t" + std::to_string(from * 1000) + "\t" + std::to_string(to * 1000));
     }
 }
 
