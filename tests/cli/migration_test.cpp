@@ -55,8 +55,9 @@ TEST(Start, MovesEachKindOnceAndASecondRunFindsThemComplete) {
     Sandbox box;
     for (const std::string& name : kinds) box.collection(name, spread(daysAgo(3), daysAgo(1) + 7200, 120));
     const std::string list = listFile(box, kinds);
-    const Result first = box.run({"start", "-f", list});
+    const Result first = box.run({"start", "-f", list, "-n", "10"});
     ASSERT_EQ(first.status, 0) << first.out << first.err;
+    EXPECT_EQ(box.loads("tb_base_report_data").size(), 12u) << "batches of ten ids";
     EXPECT_EQ(first.out.find("Cannot write"), std::string::npos) << first.out;
     std::vector<std::string> summary;
     for (const std::string& name : kinds)
