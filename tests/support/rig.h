@@ -48,7 +48,7 @@ private:
     pid_t server_;
 };
 
-// Passwords, and the users of the two servers the doubles stand for.
+// Passwords, and the users MongoDB's double and the ClickHouse client check.
 struct Logins { std::string mongo = "mongopass", clickhouse = "chpass", postgres = "qorpass", mongoUser = "mongouser", clickhouseUser = "chuser"; };
 
 class Sandbox {

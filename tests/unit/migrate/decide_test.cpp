@@ -76,6 +76,8 @@ TEST(Decide, OnePlanPerStateAndParameters) {
         EXPECT_EQ(plan.clearing.has_value(), c.outcome == Outcome::migratedAfterClearing) << c.what;
         // Whatever may end well is counted on both sides first.
         EXPECT_EQ(plan.verify.has_value(), c.outcome != Outcome::empty && c.outcome != Outcome::incomplete) << c.what;
+        // A difference after a move failed it; one where nothing moved is a gap for repair, never a pass.
+        if (plan.verify) { EXPECT_EQ(plan.whenUnequal, c.move == Move::nothing ? Outcome::incomplete : Outcome::failed) << c.what; }
     }
 }
 
