@@ -46,8 +46,8 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         EXPECT_TRUE(box.calls("mongosh").empty() && box.calls("clickhouse-client").empty()) << refusal.why;
     }
     // Out of range, the tuning options are brought back within it, and the run says so.
-    const Result tuned = Sandbox().run({"start", "-t", "tb_audit_log", "-n", "301", "-j", "17", "-w", "-5", "-i", "0", "--dry-run"});
-    for (const char* line : {"Batch Count   : 300", "Jobs          : 16", "Wait Time     : 10", "Interval      : 24"})
+    const Result tuned = Sandbox().run({"start", "-t", "tb_audit_log", "-n", "301", "-j", "17", "-w", "-5", "-i", "7", "--dry-run"});
+    for (const char* line : {"Batch Count   : 300", "Jobs          : 16", "Wait Time     : 10", "Interval      : 7"})
         EXPECT_EQ(tuned.messages(line).size(), 1u) << tuned.out;
 }
 
