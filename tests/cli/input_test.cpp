@@ -28,7 +28,6 @@ TEST(CommandLine, RefusalsSayWhyAndRunNothing) {
         {{"start", "-s", "2025-01-31", "-e", "2025-01-01"}, "The end time must be greater than or equal to th start time"},
         {{"start", "-dl", "101"}, "Please check disk usage limit (0 ~ 100)"},
         {{"start", "-dl", "-1"}, "Please check disk usage limit (0 ~ 100)"},
-        {{"start", "-ml", "0"}, "Please check memory usage limit (1 ~ 100)"},
         {{"start", "-ml", "101"}, "Please check memory usage limit (1 ~ 100)"},
         {{"start", "-n", "fifty"}, "-n option : fifty"},
         {{"start", "-j", "99999999999999999999"}, "-j option : 99999999999999999999"},

@@ -18,7 +18,6 @@ TEST(MongoDouble, ComputesWhatMongoDBsManualSays) {
                             R"($lte: ObjectId("ffffffffffffffffffffffff") } } }, { $group: { _id: null, f: { $sum: )";
     const struct { std::string expression, printed; } cases[] = {  // summed over the two ObjectIds
         {R"({ $add: [2147483647, 1] })", "4294967296"},                                  // an int that overflows: a long
-        {R"({ $add: [9007199254740992, 1] })", "18014398509481984"},                     // beyond the int range a literal is a double
         {R"({ $mod: [{ $multiply: [{ $add: [2147483647, 2147483647, 5] }, { $add: [2147483647, 2147483647, 5] }] }, 1000] })", "784"},  // a long that overflows: a double, its last digits lost
         {R"({ $add: [{ $multiply: [{ $add: [2147483647, 2147483647, 2] }, 2147483647] }, { $add: [2147483647, 2147483647, 1] }] })",
          "18446744073709552000"},                                                       // so is a $sum beyond the long range
