@@ -192,7 +192,7 @@ TEST(Inspection, ADropHoldsTheRunLockAndComparesAgainBeforeEachDrop) {
         const int answer = open(fifo.c_str(), O_WRONLY);  // once the drop holds the other end
         std::filesystem::remove(fifo);
         while (box.outputSoFar(drop).find("(yes/no) : ") == std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const Result retry = box.shell("exec /usr/bin/timeout 30 \"$HOME/qorolapmigrate-1.1.1\" retry -t tb_backup_log");  // refused at once, never waiting
+        const Result retry = box.shell("exec /usr/bin/timeout 30 \"$@\" retry -t tb_backup_log", {box.path("/qorolapmigrate-1.1.1")});  // refused at once, never waiting
         EXPECT_EQ(retry.status, 1);
         EXPECT_NE(retry.err.find("already running !!"), std::string::npos) << retry.out;
         if (!d.answer.empty())  // rows lost while the question waits

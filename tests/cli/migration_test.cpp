@@ -321,9 +321,9 @@ TEST(Faults, EachEndsTheRunWithItsStatusAndOutcome) {
         ASSERT_TRUE(foreign.empty() || chown(foreign.c_str(), 65534, 65534) == 0);
         std::vector<std::string> args = fault.args;
         args.insert(args.begin() + 1, {"-f", list});
-        std::string line = "echo $$ >\"$HOME/var/run/qor/qorolapmigrate.pid\"; exec \"$0\"";
-        for (const std::string& arg : args) line += " " + (arg == list ? "\"$HOME/lists/list.txt\"" : arg);
-        const Result run = fault.env.count("own pid") ? box.shell(line) : box.run(args);
+        const Result run = fault.env.count("own pid")
+                               ? box.shell("echo $$ >\"$HOME/var/run/qor/qorolapmigrate.pid\"; exec \"$0\" \"$@\"", args)
+                               : box.run(args);
         if (namesake != 0) kill(namesake, SIGKILL), waitpid(namesake, nullptr, 0);
         EXPECT_EQ(run.status, fault.status) << run.out << run.err;
         EXPECT_EQ(run.summary(), fault.summary) << run.out;
@@ -518,9 +518,8 @@ TEST(ClosedOutput, TheRunGoesOnToItsOwnEnd) {
     Sandbox box;
     const std::vector<std::string> names = {"tb_audit_log", "tb_report_data", "tb_base_report_data"};
     for (const std::string& name : names) box.collection(name, spread(daysAgo(3), daysAgo(1), 80));
-    listFile(box, names);
     const std::string status = box.path("/status");
-    const Result piped = box.shell("{ \"$0\" start -f \"$HOME/lists/list.txt\"; echo $? >\"$HOME/status\"; } | /usr/bin/head -1");
+    const Result piped = box.shell("{ \"$0\" \"$@\"; echo $? >\"$HOME/status\"; } | /usr/bin/head -1", {"start", "-f", listFile(box, names)});
     std::ifstream written(status);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "0\n") << piped.out << piped.err;
     EXPECT_EQ(std::count(piped.out.begin(), piped.out.end(), '\n'), 1) << piped.out;

@@ -231,9 +231,10 @@ Result Sandbox::finish(pid_t pid) const { return reap(pid, root_); }
 
 std::string Sandbox::outputSoFar(pid_t pid) const { return slurp(root_ / (std::to_string(pid) + ".out")); }
 
-Result Sandbox::shell(const std::string& script) const {
+Result Sandbox::shell(const std::string& script, std::vector<std::string> args) const {
     write(".stdin", "");
-    return finish(launch(root_, env_, {"/bin/sh", "-c", script, QOR_BINARY}));
+    args.insert(args.begin(), {"/bin/sh", "-c", script, QOR_BINARY});
+    return finish(launch(root_, env_, args));
 }
 
 Result Sandbox::run(const std::vector<std::string>& args, const std::string& input) const {

@@ -70,7 +70,7 @@ public:
     pid_t start(const std::vector<std::string>& args) const;
     Result finish(pid_t pid) const;
     std::string outputSoFar(pid_t pid) const;  // what a started tool has written to standard output
-    Result shell(const std::string& script) const;  // sh -c SCRIPT, the tool as $0
+    Result shell(const std::string& script, std::vector<std::string> args = {}) const;  // sh -c SCRIPT, the tool as $0, args as "$@"
     std::vector<Call> calls(const std::string& program) const;
     std::vector<Call> loads(const std::string& collection) const;  // its exports but the ObjectId lists
 
